@@ -1,0 +1,42 @@
+# The two commands a fresh machine needs: `make test` and `make run`.
+JOBS := $(shell nproc)
+
+.PHONY: test run deps build build-asan test-dev test-asan bench npm-deps clean
+
+test: test-dev test-asan
+
+deps:
+	@scripts/install-deps.sh
+
+npm-deps: deps
+	@scripts/npm-deps.sh
+
+build: deps
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS)
+
+build-asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+
+test-dev: build npm-deps
+	ctest --preset dev
+
+test-asan: build-asan npm-deps
+	ctest --preset asan
+
+run: build
+	@if [ -x build/bin/orvane-semantic-agent ]; then \
+	  exec build/bin/orvane-semantic-agent; \
+	else \
+	  echo "orvane-semantic-agent is not built yet: the server does not exist in this version" >&2; \
+	  exit 1; \
+	fi
+
+bench: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	@for script in bench/*.sh; do [ -e "$$script" ] && bash "$$script" build/release; done; true
+
+clean:
+	rm -rf build

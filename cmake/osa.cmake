@@ -1,0 +1,52 @@
+# Declarative helpers: one library per module folder, one test program per module.
+
+# Designated initialisers leave the other members at their defaults on purpose.
+set(OSA_WARNINGS -Wall -Wextra -Werror -Wnon-virtual-dtor -Wno-missing-field-initializers)
+
+# osa_add_library(NAME name SRCS files... DEPS targets... [PRIVATE_DEPS targets...])
+# DEPS are the layers this one stands on; they point downward only.
+function(osa_add_library)
+  cmake_parse_arguments(ARG "" "NAME" "SRCS;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${ARG_NAME} STATIC ${ARG_SRCS})
+  target_include_directories(${ARG_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${ARG_NAME} PRIVATE ${OSA_WARNINGS})
+  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# osa_add_executable(NAME name SRCS files... DEPS targets...)
+function(osa_add_executable)
+  cmake_parse_arguments(ARG "" "NAME" "SRCS;DEPS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SRCS})
+  target_include_directories(${ARG_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
+  target_compile_options(${ARG_NAME} PRIVATE ${OSA_WARNINGS})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
+endfunction()
+
+# osa_add_test(NAME name SRCS files... DEPS targets... [LABELS labels...])
+# One GoogleTest program per module, registered as one CTest test run from the source root.
+function(osa_add_test)
+  cmake_parse_arguments(ARG "" "NAME" "SRCS;DEPS;LABELS" ${ARGN})
+  osa_add_executable(NAME ${ARG_NAME} SRCS ${ARG_SRCS}
+    DEPS ${ARG_DEPS} osa_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  set_tests_properties(${ARG_NAME} PROPERTIES
+    ENVIRONMENT "OSA_BUILD_DIR=${CMAKE_BINARY_DIR};OSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    LABELS "${ARG_LABELS}")
+endfunction()
+
+# osa_add_fuzzer(NAME name SRCS files... DEPS targets... [SECONDS n])
+# Built only with OSA_FUZZ (clang); a short run is registered as a test.
+function(osa_add_fuzzer)
+  cmake_parse_arguments(ARG "" "NAME;SECONDS" "SRCS;DEPS" ${ARGN})
+  if(NOT OSA_FUZZ)
+    return()
+  endif()
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 10)
+  endif()
+  osa_add_executable(NAME ${ARG_NAME} SRCS ${ARG_SRCS} DEPS ${ARG_DEPS})
+  target_compile_options(${ARG_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${ARG_NAME} PRIVATE -fsanitize=fuzzer)
+  add_test(NAME ${ARG_NAME}
+    COMMAND ${ARG_NAME} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 -timeout=10)
+endfunction()

@@ -1,0 +1,226 @@
+#include "platform/http/http_client.hpp"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace platform::http {
+namespace {
+
+void init_curl_once() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool equals_ignore_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+size_t write_body(char* data, size_t size, size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+size_t write_header(char* data, size_t size, size_t count, void* user) {
+  auto* response = static_cast<Response*>(user);
+  const std::string_view line(data, size * count);
+  // A new status line (after a redirect or "100 Continue") starts a new header block.
+  if (line.starts_with("HTTP/")) {
+    response->headers.clear();
+  } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
+    response->headers.push_back(
+        {std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1)))});
+  }
+  return size * count;
+}
+
+TransportError classify(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+      return TransportError::kConnectionFailed;
+    case CURLE_OPERATION_TIMEDOUT:
+      return TransportError::kTimeout;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CACERT_BADFILE:
+      return TransportError::kTls;
+    default:
+      return TransportError::kOther;
+  }
+}
+
+const char* ca_bundle_from_env() {
+  for (const char* name : {"SSL_CERT_FILE", "CURL_CA_BUNDLE"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return nullptr;
+}
+
+struct CurlDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+}  // namespace
+
+std::optional<std::string> Response::header(std::string_view name) const {
+  for (const auto& header : headers) {
+    if (equals_ignore_case(header.name, name)) return header.value;
+  }
+  return std::nullopt;
+}
+
+std::string_view to_string(TransportError error) {
+  switch (error) {
+    case TransportError::kNone: return "none";
+    case TransportError::kConnectionFailed: return "connection failed";
+    case TransportError::kTimeout: return "timeout";
+    case TransportError::kTls: return "TLS failure";
+    case TransportError::kOther: return "transport failure";
+  }
+  return "transport failure";
+}
+
+Result Result::success(Response response) {
+  Result result;
+  result.response_ = std::move(response);
+  return result;
+}
+
+Result Result::failure(TransportError error, std::string message) {
+  Result result;
+  result.error_ = error;
+  result.message_ = std::move(message);
+  return result;
+}
+
+Result perform(const Request& request) {
+  init_curl_once();
+  std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+  if (!handle) return Result::failure(TransportError::kOther, "could not create an HTTP handle");
+  CURL* curl = handle.get();
+
+  std::unique_ptr<curl_slist, SlistDeleter> header_list;
+  for (const auto& header : request.headers) {
+    const std::string line = header.value.empty() ? header.name + ";" : header.name + ": " + header.value;
+    header_list.reset(curl_slist_append(header_list.release(), line.c_str()));
+  }
+  // libcurl would otherwise add "Expect: 100-continue" to large bodies and wait for it.
+  header_list.reset(curl_slist_append(header_list.release(), "Expect:"));
+
+  Response response;
+  char error_buffer[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  if (request.method == "HEAD") curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  if (!request.body.empty() || request.method == "POST" || request.method == "PUT") {
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.body.size()));
+  }
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, header_list.get());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(request.connect_timeout.count()));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.total_timeout.count()));
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write_body);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, write_header);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer);
+  if (request.decode_content) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+  if (const char* ca_bundle = ca_bundle_from_env()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, ca_bundle);
+  }
+
+  const CURLcode code = curl_easy_perform(curl);
+  if (code != CURLE_OK) {
+    std::string message = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
+    return Result::failure(classify(code), std::move(message));
+  }
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
+  return Result::success(std::move(response));
+}
+
+std::optional<std::chrono::milliseconds> parse_retry_after(std::string_view value) {
+  value = trim(value);
+  if (value.empty()) return std::nullopt;
+  double seconds = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+  if (error == std::errc() && end == value.data() + value.size()) {
+    if (seconds < 0) return std::nullopt;
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  }
+  std::tm when = {};
+  const std::string text(value);
+  if (strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &when) == nullptr) return std::nullopt;
+  const std::time_t target = timegm(&when);
+  const std::time_t now = std::time(nullptr);
+  return std::chrono::milliseconds(target > now ? (target - now) * 1000 : 0);
+}
+
+Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
+  thread_local std::mt19937 random(std::random_device{}());
+  std::chrono::milliseconds backoff = policy.initial_backoff;
+  for (int attempt = 0;; ++attempt) {
+    Result result = perform(request);
+    const bool retryable =
+        result.ok() ? policy.retry_status && policy.retry_status(result.response().status)
+                    : result.error() != TransportError::kTls;
+    if (!retryable || attempt >= policy.max_retries) return result;
+
+    std::chrono::milliseconds delay = backoff;
+    std::optional<std::chrono::milliseconds> asked;
+    if (result.ok()) {
+      if (auto retry_after = result.response().header("Retry-After")) {
+        asked = parse_retry_after(*retry_after);
+      }
+    }
+    if (asked) {
+      delay = *asked;
+    } else {
+      std::uniform_real_distribution<double> spread(0.0, policy.jitter);
+      delay += std::chrono::milliseconds(static_cast<long long>(delay.count() * spread(random)));
+    }
+    delay = std::min(delay, policy.max_backoff);
+    if (policy.sleep) {
+      policy.sleep(delay);
+    } else {
+      std::this_thread::sleep_for(delay);
+    }
+    backoff = std::min(backoff * 2, policy.max_backoff);
+  }
+}
+
+}  // namespace platform::http

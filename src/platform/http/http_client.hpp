@@ -1,0 +1,106 @@
+// The shared HTTP client: one blocking request over libcurl, and a retry loop around it.
+//
+// Transport failures are values (`Result`), never exceptions, so each client above this layer
+// (catalogue, warehouse, LLM, tracking) decides itself whether to retry, renew a token or throw.
+//
+//   platform::http::Request request{.method = "POST", .url = url, .body = json_text};
+//   request.headers.push_back({"Content-Type", "application/json"});
+//   platform::http::Result result = platform::http::perform_with_retries(request, {});
+//   if (!result.ok()) fail(result.error_message());
+//   else use(result.response().status, result.response().body);
+//
+// TLS peers are verified. A CA bundle named by `SSL_CERT_FILE` or `CURL_CA_BUNDLE` replaces
+// the system's (tests use a CA they generate). Header values are never logged or put into an
+// error text, since they carry tokens. Thread-safe: every call uses its own handle.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::http {
+
+struct Header {
+  std::string name;
+  std::string value;
+};
+
+struct Request {
+  std::string method = "GET";
+  std::string url;
+  std::vector<Header> headers;
+  std::string body;
+  std::chrono::milliseconds connect_timeout{std::chrono::seconds(10)};
+  // The whole exchange, from connecting to the last byte of the answer.
+  std::chrono::milliseconds total_timeout{std::chrono::seconds(60)};
+  // Let libcurl undo a Content-Encoding (gzip, deflate) of the answer.
+  bool decode_content = true;
+};
+
+struct Response {
+  long status = 0;
+  std::vector<Header> headers;  // as received, in order
+  std::string body;
+
+  // The first header of that name, compared without regard to case.
+  std::optional<std::string> header(std::string_view name) const;
+};
+
+enum class TransportError {
+  kNone,
+  kConnectionFailed,  // could not resolve or connect, or the peer closed the connection
+  kTimeout,
+  kTls,
+  kOther,
+};
+
+std::string_view to_string(TransportError error);
+
+class Result {
+ public:
+  static Result success(Response response);
+  static Result failure(TransportError error, std::string message);
+
+  bool ok() const { return error_ == TransportError::kNone; }
+  TransportError error() const { return error_; }
+  // What went wrong, e.g. "Timeout was reached"; empty on success. Holds no header values.
+  const std::string& error_message() const { return message_; }
+  // The answer; only meaningful when ok().
+  const Response& response() const { return response_; }
+  Response& response() { return response_; }
+
+ private:
+  TransportError error_ = TransportError::kNone;
+  std::string message_;
+  Response response_;
+};
+
+// Performs one exchange. Never throws for a transport failure; any status is a success here.
+Result perform(const Request& request);
+
+struct RetryPolicy {
+  int max_retries = 2;
+  std::chrono::milliseconds initial_backoff{500};
+  std::chrono::milliseconds max_backoff{std::chrono::seconds(30)};
+  // Adds up to this share of each delay at random, so clients do not retry in step.
+  double jitter = 0.25;
+  // Statuses to retry besides transport failures; by default 429 and every 5xx.
+  std::function<bool(long status)> retry_status = [](long status) {
+    return status == 429 || status >= 500;
+  };
+  // Waits between attempts; tests replace it to run without sleeping.
+  std::function<void(std::chrono::milliseconds)> sleep;
+};
+
+// Performs the request, retrying transport failures and the policy's statuses with exponential
+// backoff (a Retry-After in seconds or as an HTTP date wins, capped at max_backoff). Returns the
+// last result: a transport failure, or the last answer, whatever its status.
+Result perform_with_retries(const Request& request, const RetryPolicy& policy);
+
+// The delay a Retry-After value asks for, when it is a number of seconds or an HTTP date.
+std::optional<std::chrono::milliseconds> parse_retry_after(std::string_view value);
+
+}  // namespace platform::http
