@@ -11,6 +11,10 @@ function(osa_add_library)
   target_include_directories(${ARG_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_compile_options(${ARG_NAME} PRIVATE ${OSA_WARNINGS})
   target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  if(OSA_FUZZ)
+    # Coverage feedback for the fuzzers; the sanitizer runtime serves the hooks elsewhere.
+    target_compile_options(${ARG_NAME} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # osa_add_executable(NAME name SRCS files... DEPS targets...)

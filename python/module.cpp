@@ -11,7 +11,8 @@ PYBIND11_MODULE(orvane_semantic_agent, module) {
   using orvane_semantic_agent::kVersionTuple;
   module.doc() = "Semantic model generation and the Cortex Analyst tool server";
   const py::str version(kVersion.data(), kVersion.size());
-  const py::tuple version_tuple = py::make_tuple(kVersionTuple[0], kVersionTuple[1], kVersionTuple[2]);
+  const py::tuple version_tuple =
+      py::make_tuple(kVersionTuple[0], kVersionTuple[1], kVersionTuple[2]);
   module.attr("__version__") = version;
   module.attr("version") = version;
   module.attr("__version_tuple__") = version_tuple;

@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""Times our join parser and Debian's python3-sqlglot on the same corpus, in one run.
+
+    /usr/bin/python3 bench/sql_parsing/compare_with_sqlglot.py [--bench BUILD/bin/sql_parsing_bench]
+
+Prints both throughputs in MB/s (single thread) and their ratio. The corpus is the labelled
+join corpus in tests/data/sql_joins, as the benchmark program reads it. sqlglot parses each text
+with read="snowflake"; a text it rejects still counts (its time is spent all the same).
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import sqlglot
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+def our_bytes_per_second(bench):
+    out = subprocess.run(
+        [bench, "--benchmark_filter=BM_ParseCorpus", "--benchmark_format=json",
+         "--benchmark_min_time=2"],
+        check=True, capture_output=True, text=True).stdout
+    return json.loads(out)["benchmarks"][0]["bytes_per_second"]
+
+
+def corpus(bench):
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "corpus.jsonl")
+        subprocess.run([bench, "--dump-corpus", path], check=True)
+        with open(path, encoding="utf-8") as lines:
+            return [json.loads(line) for line in lines]
+
+
+def sqlglot_bytes_per_second(texts, min_seconds=5.0):
+    size = sum(len(text.encode("utf-8")) for text in texts)
+    rejected = 0
+    rounds = 0
+    start = time.perf_counter()
+    while True:
+        for text in texts:
+            try:
+                sqlglot.parse(text, read="snowflake")
+            except Exception:  # the reference rejects some dialect corners; time counts anyway
+                rejected += rounds == 0
+        rounds += 1
+        elapsed = time.perf_counter() - start
+        if elapsed >= min_seconds:
+            return size * rounds / elapsed, rejected
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bench", default=os.path.join(ROOT, "build", "bin", "sql_parsing_bench"))
+    args = parser.parse_args()
+    texts = corpus(args.bench)
+    ours = our_bytes_per_second(args.bench)
+    theirs, rejected = sqlglot_bytes_per_second(texts)
+    print(f"corpus: {len(texts)} texts, {sum(len(t.encode()) for t in texts)} bytes")
+    print(f"orvane sql_parsing: {ours / 1e6:8.2f} MB/s")
+    print(f"sqlglot {sqlglot.__version__:>10}: {theirs / 1e6:8.2f} MB/s "
+          f"({rejected} texts rejected)")
+    print(f"ratio: {ours / theirs:.0f}x")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

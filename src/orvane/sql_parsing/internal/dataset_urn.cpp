@@ -1,0 +1,78 @@
+#include "orvane/sql_parsing/internal/dataset_urn.hpp"
+
+namespace orvane::sql_parsing::internal {
+namespace {
+
+constexpr std::string_view kPlatformPrefix = "urn:orvane:dataPlatform:";
+constexpr std::string_view kInstancePrefix = "urn:orvane:dataPlatformInstance:(";
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
+void append_escaped(std::string& out, std::string_view name) {
+  for (char c : name) {
+    switch (c) {
+      case ',':
+        out += "%2C";
+        break;
+      case '(':
+        out += "%28";
+        break;
+      case ')':
+        out += "%29";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+}
+
+}  // namespace
+
+DatasetNaming make_dataset_naming(std::string_view platform,
+                                  const std::optional<std::string>& platform_instance,
+                                  const std::optional<std::string>& default_db,
+                                  const std::optional<std::string>& default_schema) {
+  DatasetNaming naming;
+  if (platform.starts_with(kPlatformPrefix)) platform.remove_prefix(kPlatformPrefix.size());
+  naming.platform = std::string(platform);
+  if (platform_instance) {
+    std::string_view instance = *platform_instance;
+    if (instance.starts_with(kInstancePrefix) && instance.ends_with(")")) {
+      instance = instance.substr(0, instance.size() - 1);
+      instance = instance.substr(instance.rfind(',') + 1);
+    }
+    naming.instance = std::string(instance);
+  }
+  if (default_db) naming.default_db = lower(*default_db);
+  if (default_schema) naming.default_schema = lower(*default_schema);
+  return naming;
+}
+
+std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::string>& parts) {
+  std::string urn;
+  urn.reserve(64 + naming.platform.size() + naming.instance.size() + naming.default_db.size() +
+              naming.default_schema.size() + 16 * parts.size());
+  urn += "urn:orvane:dataset:(urn:orvane:dataPlatform:";
+  urn += naming.platform;
+  urn.push_back(',');
+  bool first = true;
+  auto add_part = [&](std::string_view part) {
+    if (!first) urn.push_back('.');
+    first = false;
+    append_escaped(urn, part);
+  };
+  if (!naming.instance.empty()) add_part(naming.instance);
+  if (parts.size() < 3 && !naming.default_db.empty()) add_part(naming.default_db);
+  if (parts.size() < 2 && !naming.default_schema.empty()) add_part(naming.default_schema);
+  for (const std::string& part : parts) add_part(part.empty() ? std::string_view("public") : part);
+  urn += ",PROD)";
+  return urn;
+}
+
+}  // namespace orvane::sql_parsing::internal

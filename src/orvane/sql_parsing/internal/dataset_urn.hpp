@@ -1,0 +1,34 @@
+// Dataset URN texts for the tables a statement names.
+//
+//   DatasetNaming naming = make_dataset_naming("snowflake", std::nullopt, "SALES", "PUBLIC");
+//   dataset_urn(naming, {"orders"})
+//   // "urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,sales.public.orders,PROD)"
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvane::sql_parsing::internal {
+
+struct DatasetNaming {
+  std::string platform;        // plain platform name
+  std::string instance;        // empty when none
+  std::string default_db;      // lower-cased; empty when none
+  std::string default_schema;  // lower-cased; empty when none
+};
+
+// `platform` may be a plain name or a data platform URN text; `platform_instance` a plain name or
+// a data platform instance URN text (its last element is the instance name).
+DatasetNaming make_dataset_naming(std::string_view platform,
+                                  const std::optional<std::string>& platform_instance,
+                                  const std::optional<std::string>& default_db,
+                                  const std::optional<std::string>& default_schema);
+
+// `parts` are lower-cased name parts of a table as written (one to three; "" for the schema of
+// db..t, which is PUBLIC). Missing leading parts come from the defaults. A ',', '(' or ')' in the
+// name is written %2C, %28, %29 so that the URN text stays unambiguous.
+std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::string>& parts);
+
+}  // namespace orvane::sql_parsing::internal

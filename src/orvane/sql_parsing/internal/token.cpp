@@ -1,0 +1,213 @@
+#include "orvane/sql_parsing/internal/token.hpp"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace orvane::sql_parsing::internal {
+namespace {
+
+using Entry = std::pair<std::string_view, Keyword>;
+
+constexpr std::array kKeywords = {
+    Entry{"ALL", Keyword::kAll},
+    Entry{"AND", Keyword::kAnd},
+    Entry{"ANY", Keyword::kAny},
+    Entry{"AS", Keyword::kAs},
+    Entry{"ASC", Keyword::kAsc},
+    Entry{"ASOF", Keyword::kAsof},
+    Entry{"AT", Keyword::kAt},
+    Entry{"BEFORE", Keyword::kBefore},
+    Entry{"BETWEEN", Keyword::kBetween},
+    Entry{"BOTH", Keyword::kBoth},
+    Entry{"BY", Keyword::kBy},
+    Entry{"CASE", Keyword::kCase},
+    Entry{"CHANGES", Keyword::kChanges},
+    Entry{"CONNECT", Keyword::kConnect},
+    Entry{"COPY", Keyword::kCopy},
+    Entry{"CREATE", Keyword::kCreate},
+    Entry{"CROSS", Keyword::kCross},
+    Entry{"CURRENT", Keyword::kCurrent},
+    Entry{"DELETE", Keyword::kDelete},
+    Entry{"DESC", Keyword::kDesc},
+    Entry{"DIRECTED", Keyword::kDirected},
+    Entry{"DISTINCT", Keyword::kDistinct},
+    Entry{"ELSE", Keyword::kElse},
+    Entry{"END", Keyword::kEnd},
+    Entry{"ESCAPE", Keyword::kEscape},
+    Entry{"EXCEPT", Keyword::kExcept},
+    Entry{"EXCLUDE", Keyword::kExclude},
+    Entry{"EXPLAIN", Keyword::kExplain},
+    Entry{"FALSE", Keyword::kFalse},
+    Entry{"FETCH", Keyword::kFetch},
+    Entry{"FIRST", Keyword::kFirst},
+    Entry{"FOLLOWING", Keyword::kFollowing},
+    Entry{"FOR", Keyword::kFor},
+    Entry{"FROM", Keyword::kFrom},
+    Entry{"FULL", Keyword::kFull},
+    Entry{"GROUP", Keyword::kGroup},
+    Entry{"GROUPS", Keyword::kGroups},
+    Entry{"HAVING", Keyword::kHaving},
+    Entry{"IGNORE", Keyword::kIgnore},
+    Entry{"ILIKE", Keyword::kIlike},
+    Entry{"IN", Keyword::kIn},
+    Entry{"INNER", Keyword::kInner},
+    Entry{"INSERT", Keyword::kInsert},
+    Entry{"INTERSECT", Keyword::kIntersect},
+    Entry{"INTERVAL", Keyword::kInterval},
+    Entry{"INTO", Keyword::kInto},
+    Entry{"IS", Keyword::kIs},
+    Entry{"JOIN", Keyword::kJoin},
+    Entry{"LAST", Keyword::kLast},
+    Entry{"LATERAL", Keyword::kLateral},
+    Entry{"LEADING", Keyword::kLeading},
+    Entry{"LEFT", Keyword::kLeft},
+    Entry{"LIKE", Keyword::kLike},
+    Entry{"LIMIT", Keyword::kLimit},
+    Entry{"MATCHED", Keyword::kMatched},
+    Entry{"MATCH_CONDITION", Keyword::kMatchCondition},
+    Entry{"MATCH_RECOGNIZE", Keyword::kMatchRecognize},
+    Entry{"MERGE", Keyword::kMerge},
+    Entry{"MINUS", Keyword::kMinus},
+    Entry{"NATURAL", Keyword::kNatural},
+    Entry{"NEXT", Keyword::kNext},
+    Entry{"NOT", Keyword::kNot},
+    Entry{"NULL", Keyword::kNull},
+    Entry{"NULLS", Keyword::kNulls},
+    Entry{"OFFSET", Keyword::kOffset},
+    Entry{"ON", Keyword::kOn},
+    Entry{"OR", Keyword::kOr},
+    Entry{"ORDER", Keyword::kOrder},
+    Entry{"OUTER", Keyword::kOuter},
+    Entry{"OVER", Keyword::kOver},
+    Entry{"OVERWRITE", Keyword::kOverwrite},
+    Entry{"PARTITION", Keyword::kPartition},
+    Entry{"PIVOT", Keyword::kPivot},
+    Entry{"PRECEDING", Keyword::kPreceding},
+    Entry{"PRIOR", Keyword::kPrior},
+    Entry{"QUALIFY", Keyword::kQualify},
+    Entry{"RANGE", Keyword::kRange},
+    Entry{"RECURSIVE", Keyword::kRecursive},
+    Entry{"REGEXP", Keyword::kRegexp},
+    Entry{"RENAME", Keyword::kRename},
+    Entry{"REPLACE", Keyword::kReplace},
+    Entry{"RESPECT", Keyword::kRespect},
+    Entry{"RIGHT", Keyword::kRight},
+    Entry{"RLIKE", Keyword::kRlike},
+    Entry{"ROW", Keyword::kRow},
+    Entry{"ROWS", Keyword::kRows},
+    Entry{"SAMPLE", Keyword::kSample},
+    Entry{"SELECT", Keyword::kSelect},
+    Entry{"SEPARATOR", Keyword::kSeparator},
+    Entry{"SET", Keyword::kSet},
+    Entry{"START", Keyword::kStart},
+    Entry{"TABLE", Keyword::kTable},
+    Entry{"TABLESAMPLE", Keyword::kTablesample},
+    Entry{"THEN", Keyword::kThen},
+    Entry{"TOP", Keyword::kTop},
+    Entry{"TRAILING", Keyword::kTrailing},
+    Entry{"TRUE", Keyword::kTrue},
+    Entry{"UNBOUNDED", Keyword::kUnbounded},
+    Entry{"UNION", Keyword::kUnion},
+    Entry{"UNPIVOT", Keyword::kUnpivot},
+    Entry{"UPDATE", Keyword::kUpdate},
+    Entry{"USING", Keyword::kUsing},
+    Entry{"VALUES", Keyword::kValues},
+    Entry{"WHEN", Keyword::kWhen},
+    Entry{"WHERE", Keyword::kWhere},
+    Entry{"WINDOW", Keyword::kWindow},
+    Entry{"WITH", Keyword::kWith},
+    Entry{"WITHIN", Keyword::kWithin},
+};
+
+constexpr std::size_t kLongestKeyword = 15;  // MATCH_CONDITION, MATCH_RECOGNIZE
+
+// Every word of the text is looked up, so the lookup is one hash and one compare: an
+// open-addressing table over the upper-cased spelling, filled once.
+constexpr std::size_t kSlots = 512;
+
+std::size_t slot_of(std::string_view upper) {
+  std::size_t hash = upper.size();
+  for (char c : upper) hash = hash * 31 + static_cast<unsigned char>(c);
+  return hash % kSlots;
+}
+
+// A bit per letter, either case, and one for '_'; none for other characters.
+std::uint32_t letter_bit(char c) {
+  unsigned upper = static_cast<unsigned char>(c) & ~0x20u;
+  if (upper >= 'A' && upper <= 'Z') return 1u << (upper - 'A');
+  return c == '_' ? 1u << 26 : 0;
+}
+
+struct KeywordTable {
+  std::array<const Entry*, kSlots> slots{};
+  // By length and first letter, a bit per last letter that some keyword ends with (`_` as bit
+  // 26): most identifiers are ruled out before they are hashed.
+  std::array<std::array<std::uint32_t, 26>, kLongestKeyword + 1> last_letters{};
+  KeywordTable() {
+    for (const Entry& entry : kKeywords) {
+      last_letters[entry.first.size()][entry.first.front() - 'A'] |= letter_bit(entry.first.back());
+      std::size_t slot = slot_of(entry.first);
+      while (slots[slot]) slot = (slot + 1) % kSlots;
+      slots[slot] = &entry;
+    }
+  }
+};
+
+char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
+Keyword keyword_of(std::string_view word) {
+  if (word.size() < 2 || word.size() > kLongestKeyword) return Keyword::kNone;
+  static const KeywordTable table;
+  unsigned first = static_cast<unsigned char>(word.front()) & ~0x20u;  // upper-cased letter
+  if (first < 'A' || first > 'Z' ||
+      !(table.last_letters[word.size()][first - 'A'] & letter_bit(word.back()))) {
+    return Keyword::kNone;
+  }
+  char buffer[kLongestKeyword];
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  }
+  std::string_view upper(buffer, word.size());
+  for (std::size_t slot = slot_of(upper); table.slots[slot]; slot = (slot + 1) % kSlots) {
+    if (table.slots[slot]->first == upper) return table.slots[slot]->second;
+  }
+  return Keyword::kNone;
+}
+
+std::string identifier_name(std::string_view sql, const Token& token) {
+  std::string_view text = sql.substr(token.begin, token.end - token.begin);
+  std::string name;
+  if (token.kind == TokenKind::kQuotedIdent) {
+    text = text.substr(1, text.size() - 2);
+    name.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      name.push_back(to_lower(text[i]));
+      if (text[i] == '"') ++i;  // a doubled quote stands for one
+    }
+    return name;
+  }
+  name.reserve(text.size());
+  for (char c : text) name.push_back(to_lower(c));
+  return name;
+}
+
+std::string string_value(std::string_view sql, const Token& token) {
+  std::string_view text = sql.substr(token.begin, token.end - token.begin);
+  if (text.starts_with("$$")) return std::string(text.substr(2, text.size() - 4));
+  if (text.front() != '\'') text.remove_prefix(1);  // X'..' and similar prefixes
+  text = text.substr(1, text.size() - 2);
+  std::string value;
+  value.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if ((c == '\\' || c == '\'') && i + 1 < text.size()) c = text[++i];
+    value.push_back(c);
+  }
+  return value;
+}
+
+}  // namespace orvane::sql_parsing::internal

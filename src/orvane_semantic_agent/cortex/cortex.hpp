@@ -1,0 +1,77 @@
+// The system's warehouse settings and its calls to the warehouse other than running an answer's
+// SQL: the Cortex Analyst request and the stage upload.
+//
+//   auto config = SnowflakeProvisioningConfig::from_env();    // SNOWFLAKE__CONNECTION__* variables
+//   auto conn = config.get_native_connection();
+//   auto entries = call_snowflake_analyst(*conn, *model, "How many orders per day?");
+//   for (const AnalystEntry& entry : entries) {
+//     if (const auto* text = std::get_if<std::string>(&entry)) answer += *text;
+//     else if (std::get<AnalystPair>(entry).kind == "sql") sql =
+//     std::get<AnalystPair>(entry).value;
+//   }
+//
+// Failures propagate as they come: platform::ValidationError from `from_env`,
+// platform::AssertionError for a closed connection, platform::RuntimeError for a failed request
+// (transport failure, or status 400 and above), platform::ValueError for a body that is not
+// JSON, platform::KeyError for a content block without its key, and the connection's errors.
+// Nothing here keeps state; every function is safe to call from any thread the connection
+// allows.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "orvane/ingestion/snowflake_connection.hpp"
+#include "orvane_semantic_agent/semantic_model/semantic_model.hpp"
+#include "platform/settings/env_settings.hpp"
+#include "platform/snowflake/connection.hpp"
+#include "platform/value/value.hpp"
+
+namespace orvane_semantic_agent::cortex {
+
+using NativeSnowflakeConnection = platform::snowflake::Connection;
+
+inline constexpr std::string_view kSnowflakeEnvPrefix = "SNOWFLAKE__CONNECTION__";
+// How long an analyst request may take; the service can think for minutes on a large model.
+inline constexpr std::chrono::seconds kAnalystRequestTimeout{300};
+
+// The warehouse connection settings of the process (see orvane/ingestion/snowflake_connection.hpp
+// for the fields), read from "SNOWFLAKE__CONNECTION__" + field name.
+struct SnowflakeProvisioningConfig : orvane::ingestion::SnowflakeConnectionConfig {
+  // Reads the process environment. Throws platform::ValidationError listing every missing or
+  // invalid setting by variable name, secrets never echoed.
+  static SnowflakeProvisioningConfig from_env();
+  // The same from the given environment entries.
+  static SnowflakeProvisioningConfig from_env(const platform::settings::Environment& environment);
+};
+
+// A content block of kind "sql" or "suggestions" with the value the service sent.
+struct AnalystPair {
+  std::string kind;
+  platform::Value value;
+  friend bool operator==(const AnalystPair&, const AnalystPair&) = default;
+};
+// A text block's text, or a pair.
+using AnalystEntry = std::variant<std::string, AnalystPair>;
+
+// Call Snowflake Analyst and return the response. Raises on error.
+// Sends the question with the model inline (its compact JSON without default-valued fields,
+// under "semantic_model"), or with a model file's stage path (under "semantic_model_file").
+std::vector<AnalystEntry> call_snowflake_analyst(
+    NativeSnowflakeConnection& conn, const semantic_model::SemanticModel& semantic_model_file,
+    const std::string& prompt);
+std::vector<AnalystEntry> call_snowflake_analyst(NativeSnowflakeConnection& conn,
+                                                 const std::string& semantic_model_file,
+                                                 const std::string& prompt);
+
+// Put a file into a Snowflake stage.
+// Returns "<stage_spec>/<file name>". Throws platform::ValueError "Stage spec must start with @"
+// before running anything when the stage does not start with "@"; the PUT statement's errors
+// propagate unchanged.
+std::string put_file(NativeSnowflakeConnection& conn, const std::string& stage_spec,
+                     const std::string& file_path);
+
+}  // namespace orvane_semantic_agent::cortex

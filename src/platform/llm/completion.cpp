@@ -1,0 +1,109 @@
+#include "platform/llm/completion.hpp"
+
+#include <fmt/format.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "platform/json/json_writer.hpp"
+#include "platform/json/ordered_json.hpp"
+#include "platform/log/log.hpp"
+
+namespace platform::llm {
+
+namespace {
+
+std::string env_or(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? std::string(value) : fallback;
+}
+
+// A provider may echo what it was sent; the key must not travel on in an error text.
+std::string without_key(std::string text, const std::string& key) {
+  if (key.empty()) return text;
+  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
+    text.replace(at, key.size(), "***");
+  }
+  return text;
+}
+
+std::string error_message_of(const http::Response& response) {
+  const auto body = nlohmann::ordered_json::parse(response.body, nullptr, false);
+  if (body.is_object() && body.contains("error")) {
+    const auto& error = body["error"];
+    if (error.is_object() && error.contains("message") && error["message"].is_string()) {
+      return error["message"].get<std::string>();
+    }
+    if (error.is_string()) return error.get<std::string>();
+  }
+  if (response.body.empty()) return "the answer had no body";
+  return response.body.size() > 500 ? response.body.substr(0, 500) + "..." : response.body;
+}
+
+std::string failure_text(long status, const std::string& message) {
+  return status == 0 ? "LLM request failed: " + message
+                     : fmt::format("LLM request failed with status {}: {}", status, message);
+}
+
+}  // namespace
+
+CompletionSettings CompletionSettings::from_env() {
+  CompletionSettings settings;
+  settings.api_key = env_or("OPENAI_API_KEY", "");
+  settings.base_url = env_or("OPENAI_BASE_URL", env_or("OPENAI_API_BASE", kDefaultBaseUrl));
+  return settings;
+}
+
+CompletionError::CompletionError(long status, std::string provider_message)
+    : RuntimeError(failure_text(status, provider_message)),
+      status_(status),
+      provider_message_(std::move(provider_message)) {}
+
+namespace {
+
+Value complete(const Value& request, const CompletionSettings& settings) {
+  std::string url = settings.base_url;
+  while (!url.empty() && url.back() == '/') url.pop_back();
+  url += "/chat/completions";
+
+  http::Request http_request{.method = "POST", .url = url, .body = json::write(request)};
+  http_request.headers.push_back({"Content-Type", "application/json"});
+  if (!settings.api_key.empty()) {
+    http_request.headers.push_back({"Authorization", "Bearer " + settings.api_key});
+  }
+  http_request.total_timeout = settings.timeout;
+  http_request.connect_timeout = std::min(http_request.connect_timeout, settings.timeout);
+
+  http::RetryPolicy retry = settings.retry;
+  retry.retry_status = [](long status) { return status == 408 || status == 429 || status >= 500; };
+
+  const Value* model = request.find("model");
+  log::debug("Sending chat completion for model {} to {}",
+             model != nullptr && model->is_string() ? model->as_string() : "?", url);
+  const http::Result result = http::perform_with_retries(http_request, retry);
+  if (!result.ok()) {
+    throw CompletionError(0, without_key(result.error_message(), settings.api_key));
+  }
+  const http::Response& response = result.response();
+  if (response.status < 200 || response.status >= 300) {
+    throw CompletionError(response.status,
+                          without_key(error_message_of(response), settings.api_key));
+  }
+  const auto body = nlohmann::ordered_json::parse(response.body, nullptr, false);
+  if (!body.is_object()) {
+    throw CompletionError(response.status, "the answer is not a JSON object");
+  }
+  return json::from_ordered_json(body);
+}
+
+}  // namespace
+
+Value completion(const Value& request) { return complete(request, CompletionSettings::from_env()); }
+
+CompletionFunction completion_with(CompletionSettings settings) {
+  return [settings = std::move(settings)](const Value& request) {
+    return complete(request, settings);
+  };
+}
+
+}  // namespace platform::llm

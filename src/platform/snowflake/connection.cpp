@@ -1,0 +1,149 @@
+#include "platform/snowflake/connection.hpp"
+
+#include <algorithm>
+#include <chrono>
+
+#include <fmt/format.h>
+
+#include "platform/errors/errors.hpp"
+#include "platform/snowflake/internal/cell_conversion.hpp"
+#include "platform/snowflake/internal/chunk_download.hpp"
+#include "platform/snowflake/internal/encoding.hpp"
+#include "platform/snowflake/snowflake_error.hpp"
+#include "platform/snowflake/statement_splitter.hpp"
+
+namespace platform::snowflake {
+namespace {
+
+using std::chrono::milliseconds;
+
+// Answer codes of a statement that is still running.
+bool still_running(const nlohmann::json& envelope) {
+  const auto code = envelope.find("code");
+  return code != envelope.end() && code->is_string() && (*code == "333333" || *code == "333334");
+}
+
+int result_version(const nlohmann::json& data) {
+  const auto it = data.find("version");
+  if (it == data.end()) return 0;
+  if (it->is_number_integer()) return it->get<int>();
+  if (it->is_string()) return std::atoi(it->get<std::string>().c_str());
+  return 0;
+}
+
+}  // namespace
+
+Connection::Connection(ConnectionOptions options)
+    : rest_(std::make_unique<RestClient>(std::move(options))) {
+  const ConnectionOptions& stored = rest_->options();
+  host_ = account_host_name(stored) + (stored.port != 443 ? ":" + std::to_string(stored.port) : "");
+}
+
+std::unique_ptr<Connection> Connection::open(ConnectionOptions options) {
+  std::unique_ptr<Connection> connection(new Connection(std::move(options)));
+  connection->rest_->login();
+  return connection;
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::close() noexcept {
+  if (closed_.exchange(true)) return;
+  rest_->close_session();
+}
+
+nlohmann::json Connection::wait_for_result(nlohmann::json envelope) {
+  // The warehouse holds each poll open for a while; the short waits only keep a quick answer
+  // from turning into a busy loop.
+  milliseconds delay{50};
+  while (still_running(envelope)) {
+    const nlohmann::json& data = envelope.at("data");
+    const std::string result_url = data.value("getResultUrl", "");
+    if (result_url.empty()) {
+      throw SnowflakeError("", "", data.value("queryId", ""),
+                           "The warehouse reports a running statement without a result address");
+    }
+    rest_->sleep(delay);
+    delay = std::min(delay * 2, milliseconds(1000));
+    envelope = rest_->call(
+        {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});
+  }
+  return envelope;
+}
+
+QueryResult Connection::execute(std::string_view statement) {
+  if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
+  const std::string keyword = leading_keyword(statement);
+  const bool file_transfer = keyword == "PUT" || keyword == "GET";
+  nlohmann::ordered_json body;
+  body["sqlText"] = std::string(statement);
+  body["disableOfflineChunks"] = false;
+  body["sequenceId"] = ++sequence_id_;
+  body["querySubmissionTime"] =
+      std::chrono::duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
+  nlohmann::json envelope =
+      rest_->call({.path = "/queries/v1/query-request",
+                   .query = {{"requestId", internal::uuid4()}},
+                   .body = nlohmann::json(body),
+                   .accept = file_transfer ? "application/json" : "application/snowflake",
+                   .retry = true});
+  envelope = wait_for_result(std::move(envelope));
+  if (!envelope.value("success", false)) throw error_from_envelope(envelope);
+  const nlohmann::json& data = envelope.at("data");
+  if (file_transfer) {
+    throw NotImplementedError(fmt::format(
+        "{} statements need a file transfer, which this connector does not support yet; no file "
+        "was transferred",
+        keyword));
+  }
+  return read_result(data);
+}
+
+std::vector<QueryResult> Connection::execute_string(std::string_view text) {
+  std::vector<QueryResult> results;
+  for (const std::string& statement : split_statements(text)) {
+    results.push_back(execute(statement));
+  }
+  return results;
+}
+
+QueryResult Connection::read_result(const nlohmann::json& data) {
+  QueryResult result;
+  result.query_id = data.value("queryId", "");
+  if (data.value("queryResultFormat", "json") != "json") {
+    throw SnowflakeError("", "", result.query_id,
+                         "The warehouse answered in a result format other than JSON, which this "
+                         "connector does not read");
+  }
+  if (const auto rowtype = data.find("rowtype"); rowtype != data.end() && rowtype->is_array()) {
+    for (const auto& entry : *rowtype)
+      result.columns.push_back(internal::column_from_rowtype(entry));
+  }
+  const int version = result_version(data);
+  const auto append = [&](const nlohmann::json& row) {
+    if (!row.is_array() || row.size() != result.columns.size()) {
+      throw SnowflakeError("", "", result.query_id,
+                           fmt::format("A result row has {} cells for {} columns",
+                                       row.is_array() ? row.size() : 0, result.columns.size()));
+    }
+    std::vector<Value> values;
+    values.reserve(row.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+      values.push_back(internal::convert_cell(result.columns[i], row[i], version));
+    }
+    result.rows.push_back(std::move(values));
+  };
+  if (const auto rowset = data.find("rowset"); rowset != data.end() && rowset->is_array()) {
+    for (const auto& row : *rowset) append(row);
+  }
+  const ConnectionOptions& options = rest_->options();
+  for (const auto& row : internal::download_chunk_rows(
+           data, {.request_timeout = options.request_timeout, .sleep = options.sleep})) {
+    append(row);
+  }
+  return result;
+}
+
+}  // namespace platform::snowflake

@@ -1,0 +1,71 @@
+// An open warehouse connection: run statements, read typed results, close.
+//
+//   auto connection = platform::snowflake::Connection::open(options);   // logs in
+//   QueryResult result = connection->execute("SELECT id, name FROM orders");
+//   connection->execute_string("USE SCHEMA s; CREATE TABLE t (x INT); INSERT INTO t VALUES (1)");
+//   std::string address = "https://" + connection->host() + "/api/...";
+//   std::string token = connection->rest()->token();
+//   connection->close();   // also done when the object goes away
+//
+// Statements are submitted with a request id that stays the same across retries, so a retried
+// submission runs once; a running statement is polled until it ends; results split into chunks
+// are downloaded (and gunzipped) in order. An expired session token is renewed, and an expired
+// master token leads to a fresh login, without the caller noticing (a fresh login starts a new
+// session, so session state set by earlier statements, e.g. USE, is then lost).
+//
+// PUT and GET statements need a file transfer this connector does not do: they raise
+// platform::NotImplementedError after the warehouse accepted them, and never report success.
+//
+// Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
+// its code, SQL state, query id and message. Thread-safety: statements may run from several
+// threads at once; `close` must not race with them.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/snowflake/connection_options.hpp"
+#include "platform/snowflake/query_result.hpp"
+#include "platform/snowflake/rest_client.hpp"
+
+namespace platform::snowflake {
+
+class Connection {
+ public:
+  // Logs in; throws SnowflakeError when login fails, platform::ValueError for an unreadable
+  // private key.
+  static std::unique_ptr<Connection> open(ConnectionOptions options);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // The account host, with ":<port>" when the port is not 443 ("127.0.0.1:8443").
+  const std::string& host() const { return host_; }
+  // The session's REST state, whose token() is the current session token; null once closed.
+  const RestClient* rest() const { return closed_ ? nullptr : rest_.get(); }
+
+  // Runs one statement and returns its result.
+  QueryResult execute(std::string_view statement);
+  // Runs each statement of the text in order and returns their results; the first failing
+  // statement raises its error and the ones after it do not run.
+  std::vector<QueryResult> execute_string(std::string_view text);
+
+  // Ends the session; later calls do nothing. Never throws.
+  void close() noexcept;
+  bool is_closed() const { return closed_; }
+
+ private:
+  explicit Connection(ConnectionOptions options);
+  nlohmann::json wait_for_result(nlohmann::json envelope);
+  QueryResult read_result(const nlohmann::json& data);
+
+  std::unique_ptr<RestClient> rest_;
+  std::string host_;
+  std::atomic<bool> closed_{false};
+  std::atomic<std::int64_t> sequence_id_{0};
+};
+
+}  // namespace platform::snowflake

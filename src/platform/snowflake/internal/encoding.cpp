@@ -1,0 +1,98 @@
+#include "platform/snowflake/internal/encoding.hpp"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <zlib.h>
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+
+#include <fmt/format.h>
+
+#include "platform/snowflake/snowflake_error.hpp"
+
+namespace platform::snowflake::internal {
+
+std::string base64(std::string_view bytes) {
+  std::string encoded(4 * ((bytes.size() + 2) / 3), '\0');
+  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                     reinterpret_cast<const unsigned char*>(bytes.data()),
+                                     static_cast<int>(bytes.size()));
+  encoded.resize(static_cast<size_t>(length));
+  return encoded;
+}
+
+std::string base64url(std::string_view bytes) {
+  std::string encoded = base64(bytes);
+  while (!encoded.empty() && encoded.back() == '=') encoded.pop_back();
+  for (char& c : encoded) {
+    if (c == '+') c = '-';
+    if (c == '/') c = '_';
+  }
+  return encoded;
+}
+
+std::string uuid4() {
+  std::array<unsigned char, 16> bytes{};
+  if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
+    throw SnowflakeError("", "", "", "Could not gather random bytes for a request id");
+  }
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    text += fmt::format("{:02x}", bytes[i]);
+  }
+  return text;
+}
+
+std::string url_encode(std::string_view text) {
+  std::string encoded;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) || c == '-' || c == '_' || c == '.' || c == '~') {
+      encoded += c;
+    } else {
+      encoded += fmt::format("%{:02X}", byte);
+    }
+  }
+  return encoded;
+}
+
+std::string gunzip_if_compressed(std::string text) {
+  if (text.size() < 2 || static_cast<unsigned char>(text[0]) != 0x1f ||
+      static_cast<unsigned char>(text[1]) != 0x8b) {
+    return text;
+  }
+  z_stream stream{};
+  // 16 + MAX_WBITS: expect a gzip header and trailer.
+  if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
+    throw SnowflakeError("", "", "", "Could not start decompressing a result chunk");
+  }
+  std::string output;
+  std::array<char, 64 * 1024> buffer{};
+  stream.next_in = reinterpret_cast<Bytef*>(text.data());
+  stream.avail_in = static_cast<uInt>(text.size());
+  int status = Z_OK;
+  while (status != Z_STREAM_END) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+    stream.avail_out = static_cast<uInt>(buffer.size());
+    status = inflate(&stream, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) {
+      inflateEnd(&stream);
+      throw SnowflakeError("", "", "", "A result chunk holds damaged gzip data");
+    }
+    output.append(buffer.data(), buffer.size() - stream.avail_out);
+    // Several gzip members follow one another: start over on the next one.
+    if (status == Z_STREAM_END && stream.avail_in > 0) {
+      inflateReset(&stream);
+      status = Z_OK;
+    }
+  }
+  inflateEnd(&stream);
+  return output;
+}
+
+}  // namespace platform::snowflake::internal

@@ -1,0 +1,364 @@
+#include "platform/snowflake/rest_client.hpp"
+
+#include <algorithm>
+#include <random>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "platform/http/http_client.hpp"
+#include "platform/log/log.hpp"
+#include "platform/snowflake/internal/encoding.hpp"
+#include "platform/snowflake/key_pair_jwt.hpp"
+#include "platform/snowflake/snowflake_error.hpp"
+
+namespace platform::snowflake {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr std::string_view kClientAppId = "OrvaneSemanticAgent";
+constexpr std::string_view kClientVersion = "1.0.0";
+constexpr std::string_view kSessionExpired = "390112";
+constexpr std::string_view kMasterTokenExpired = "390114";
+// Enough for a renewal followed by a re-login; more means the server keeps refusing.
+constexpr int kMaxReplays = 3;
+constexpr milliseconds kBackoffBase{1000};
+constexpr milliseconds kBackoffCap{16000};
+
+std::int64_t epoch_millis() {
+  return std::chrono::duration_cast<milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string code_of(const nlohmann::json& envelope) {
+  const auto it = envelope.find("code");
+  if (it == envelope.end() || it->is_null()) return "";
+  return it->is_string() ? it->get<std::string>() : it->dump();
+}
+
+bool succeeded(const nlohmann::json& envelope) { return envelope.value("success", false); }
+
+std::string text_field(const nlohmann::json& object, std::string_view key) {
+  if (!object.is_object()) return "";
+  const auto it = object.find(key);
+  if (it == object.end() || it->is_null()) return "";
+  return it->is_string() ? it->get<std::string>() : it->dump();
+}
+
+bool retryable_status(long status) {
+  return status == 408 || status == 429 || (status >= 500 && status < 600);
+}
+
+// Decorrelated jitter: the next wait lies between the base and three times the last one.
+milliseconds next_backoff(milliseconds previous) {
+  thread_local std::mt19937 random(std::random_device{}());
+  const double low = static_cast<double>(kBackoffBase.count());
+  const double high = std::max(low, 3.0 * static_cast<double>(previous.count()));
+  std::uniform_real_distribution<double> spread(low, high);
+  return std::min(kBackoffCap, milliseconds(static_cast<long long>(spread(random))));
+}
+
+std::string authenticator_name(Authenticator authenticator) {
+  switch (authenticator) {
+    case Authenticator::kPassword:
+      return "SNOWFLAKE";
+    case Authenticator::kKeyPair:
+      return "SNOWFLAKE_JWT";
+    case Authenticator::kOAuth:
+      return "OAUTH";
+    case Authenticator::kProgrammaticAccessToken:
+      return "PROGRAMMATIC_ACCESS_TOKEN";
+  }
+  return "SNOWFLAKE";
+}
+
+std::string with_query(std::string url,
+                       const std::vector<std::pair<std::string, std::string>>& query) {
+  for (const auto& [name, value] : query) {
+    url += url.find('?') == std::string::npos ? '?' : '&';
+    url += internal::url_encode(name) + "=" + internal::url_encode(value);
+  }
+  return url;
+}
+
+struct SendPlan {
+  std::string method;
+  std::string url;  // without request_guid and retry markers
+  std::vector<http::Header> headers;
+  std::function<std::string()> body;  // built anew for every attempt (a login JWT expires)
+  bool retry = false;
+  int max_retries = 0;
+  milliseconds request_timeout{0};
+  Clock::time_point deadline = Clock::time_point::max();
+};
+
+// Sends, retrying connection errors and retryable statuses as the plan allows. Returns the last
+// result.
+http::Result send(const SendPlan& plan, const RestClient& client) {
+  const std::int64_t first_attempt_millis = epoch_millis();
+  milliseconds backoff = kBackoffBase;
+  long last_reason = 0;  // the last status, or 0 for a connection error
+  for (int attempt = 0;; ++attempt) {
+    std::vector<std::pair<std::string, std::string>> markers{{"request_guid", internal::uuid4()}};
+    http::Request request{.method = plan.method, .headers = plan.headers};
+    const auto remaining = std::chrono::duration_cast<milliseconds>(plan.deadline - Clock::now());
+    request.total_timeout = std::max(milliseconds(1), std::min(plan.request_timeout, remaining));
+    request.connect_timeout = std::min(request.connect_timeout, request.total_timeout);
+    if (plan.body) request.body = plan.body();
+    if (attempt > 0) {
+      markers.emplace_back("retryCount", std::to_string(attempt));
+      markers.emplace_back("retryReason", std::to_string(last_reason));
+      markers.emplace_back("clientStartTime", std::to_string(first_attempt_millis));
+    }
+    request.url = with_query(plan.url, markers);
+    http::Result result = http::perform(request);
+
+    const bool transient = result.ok() ? retryable_status(result.response().status)
+                                       : result.error() != http::TransportError::kTls;
+    if (!plan.retry || !transient || attempt >= plan.max_retries) return result;
+    last_reason = result.ok() ? result.response().status : 0;
+
+    milliseconds delay = backoff = next_backoff(backoff);
+    if (result.ok()) {
+      if (auto retry_after = result.response().header("Retry-After")) {
+        if (auto asked = http::parse_retry_after(*retry_after))
+          delay = std::min(*asked, kBackoffCap);
+      }
+    }
+    if (Clock::now() + delay >= plan.deadline) return result;
+    platform::log::debug("Warehouse request to {} failed ({}); retry {} in {} ms", plan.url,
+                         result.ok() ? fmt::format("HTTP {}", result.response().status)
+                                     : std::string(http::to_string(result.error())),
+                         attempt + 1, delay.count());
+    client.sleep(delay);
+  }
+}
+
+// The envelope of an answer: the parsed JSON body. An answer with an error status but a
+// warehouse envelope (e.g. 401 with code 390104) is returned like any other.
+nlohmann::json envelope_of(const http::Result& result, const std::string& what) {
+  if (!result.ok()) {
+    throw SnowflakeError(
+        "", "08001", "",
+        fmt::format("Could not reach the warehouse for {}: {}", what, result.error_message()));
+  }
+  const http::Response& response = result.response();
+  nlohmann::json envelope = nlohmann::json::parse(response.body, nullptr, false);
+  if (!envelope.is_discarded() && envelope.is_object() && envelope.contains("success")) {
+    return envelope;
+  }
+  if (response.status != 200) {
+    throw SnowflakeError(
+        "", "08001", "",
+        fmt::format("The warehouse answered {} with HTTP status {}", what, response.status));
+  }
+  throw SnowflakeError("", "08001", "",
+                       fmt::format("The warehouse answered {} with something other than its "
+                                   "JSON envelope",
+                                   what));
+}
+
+}  // namespace
+
+SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
+  const nlohmann::json data = envelope.value("data", nlohmann::json::object());
+  std::string message = text_field(envelope, "message");
+  if (message.empty()) message = "The warehouse reported a failure without a message";
+  return SnowflakeError(code_of(envelope), text_field(data, "sqlState"),
+                        text_field(data, "queryId"), std::move(message));
+}
+
+std::string account_host_name(const ConnectionOptions& options) {
+  if (!options.host.empty()) return options.host;
+  const auto dot = options.account.find('.');
+  const std::string account = options.account.substr(0, dot);
+  const std::string region = dot == std::string::npos ? "" : options.account.substr(dot + 1);
+  if (region.empty() || region == "us-west-2") return account + ".snowflakecomputing.com";
+  if (region.starts_with("cn-")) return account + "." + region + ".snowflakecomputing.cn";
+  return account + "." + region + ".snowflakecomputing.com";
+}
+
+RestClient::RestClient(ConnectionOptions options) : options_(std::move(options)) {
+  const int default_port = options_.protocol == "http" ? 80 : 443;
+  base_url_ = options_.protocol + "://" + account_host_name(options_) +
+              (options_.port != default_port ? ":" + std::to_string(options_.port) : "");
+}
+
+std::string RestClient::token() const {
+  std::lock_guard lock(state_mutex_);
+  return session_token_;
+}
+
+void RestClient::sleep(milliseconds delay) const {
+  if (options_.sleep) {
+    options_.sleep(delay);
+  } else {
+    std::this_thread::sleep_for(delay);
+  }
+}
+
+nlohmann::json RestClient::login_body() const {
+  nlohmann::ordered_json data;
+  data["ACCOUNT_NAME"] = options_.account.substr(0, options_.account.find('.'));
+  if (!options_.user.empty()) data["LOGIN_NAME"] = options_.user;
+  data["AUTHENTICATOR"] = authenticator_name(options_.authenticator);
+  switch (options_.authenticator) {
+    case Authenticator::kPassword:
+      data["PASSWORD"] = options_.password;
+      break;
+    case Authenticator::kKeyPair:
+      data["TOKEN"] = make_key_pair_jwt(options_.account, options_.user, options_.private_key_pem,
+                                        options_.private_key_passphrase, std::time(nullptr));
+      break;
+    case Authenticator::kOAuth:
+    case Authenticator::kProgrammaticAccessToken:
+      data["TOKEN"] = options_.token;
+      break;
+  }
+  data["CLIENT_APP_ID"] = kClientAppId;
+  data["CLIENT_APP_VERSION"] = std::string(kClientVersion);
+  data["CLIENT_ENVIRONMENT"] = {{"APPLICATION", "orvane-semantic-agent"}, {"OS", "Linux"}};
+  // JSON rows are the only result format this connector reads.
+  data["SESSION_PARAMETERS"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
+  return nlohmann::json{{"data", data}};
+}
+
+void RestClient::login() {
+  std::lock_guard session_lock(session_mutex_);
+  login_locked();
+}
+
+void RestClient::login_locked() {
+  std::vector<std::pair<std::string, std::string>> query{{"requestId", internal::uuid4()}};
+  if (!options_.warehouse.empty()) query.emplace_back("warehouse", options_.warehouse);
+  if (!options_.database.empty()) query.emplace_back("databaseName", options_.database);
+  if (!options_.schema.empty()) query.emplace_back("schemaName", options_.schema);
+  if (!options_.role.empty()) query.emplace_back("roleName", options_.role);
+
+  SendPlan plan{
+      .method = "POST",
+      .url = with_query(base_url_ + "/session/v1/login-request", query),
+      .headers = {{"Accept", "application/json"},
+                  {"Content-Type", "application/json"},
+                  {"User-Agent", std::string(kClientAppId) + "/" + std::string(kClientVersion)},
+                  {"CLIENT_APP_ID", std::string(kClientAppId)},
+                  {"CLIENT_APP_VERSION", std::string(kClientVersion)}},
+      .body = [this] { return login_body().dump(); },
+      .retry = true,
+      .max_retries = options_.max_retries,
+      .request_timeout = options_.login_timeout,
+      .deadline = Clock::now() + options_.login_timeout,
+  };
+  const nlohmann::json envelope = envelope_of(send(plan, *this), "the login");
+  if (!succeeded(envelope)) throw error_from_envelope(envelope);
+  const nlohmann::json& data = envelope.at("data");
+  std::lock_guard lock(state_mutex_);
+  session_token_ = text_field(data, "token");
+  master_token_ = text_field(data, "masterToken");
+  if (session_token_.empty()) {
+    throw SnowflakeError("", "08001", "", "The warehouse's login answer holds no session token");
+  }
+  platform::log::debug("Logged in to the warehouse at {} as {}", base_url_, options_.user);
+}
+
+nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
+  SendPlan plan{
+      .method = call.method,
+      .url = with_query(base_url_ + call.path, call.query),
+      .headers = {{"Accept", call.accept},
+                  {"Content-Type", "application/json"},
+                  {"User-Agent", std::string(kClientAppId) + "/" + std::string(kClientVersion)},
+                  {"Authorization", "Snowflake Token=\"" + authorization_token + "\""}},
+      .retry = call.retry,
+      .max_retries = options_.max_retries,
+      .request_timeout = options_.request_timeout,
+  };
+  if (call.body) {
+    const std::string body = call.body->dump();
+    plan.body = [body] { return body; };
+  }
+  const std::string what = call.method + " " + call.path.substr(0, call.path.find('?'));
+  return envelope_of(send(plan, *this), what);
+}
+
+nlohmann::json RestClient::call(const Call& call) {
+  for (int replay = 0;; ++replay) {
+    const std::string used_token = token();
+    nlohmann::json envelope = exchange(call, used_token);
+    if (succeeded(envelope) || replay >= kMaxReplays) return envelope;
+    const std::string code = code_of(envelope);
+    if (code == kSessionExpired) {
+      renew(used_token);
+    } else if (code == kMasterTokenExpired) {
+      login_again(used_token);
+    } else {
+      return envelope;
+    }
+  }
+}
+
+void RestClient::renew(const std::string& expired_token) {
+  std::lock_guard session_lock(session_mutex_);
+  std::string master_token;
+  {
+    std::lock_guard lock(state_mutex_);
+    if (session_token_ != expired_token) return;  // another caller renewed meanwhile
+    master_token = master_token_;
+  }
+  Call renewal{
+      .path = "/session/token-request",
+      .body = nlohmann::json{{"requestType", "RENEW"}, {"oldSessionToken", expired_token}}};
+  const nlohmann::json envelope = exchange(renewal, master_token);
+  if (!succeeded(envelope)) {
+    if (code_of(envelope) == kMasterTokenExpired) {
+      platform::log::debug("The warehouse master token expired; logging in again");
+      login_locked();
+      return;
+    }
+    throw error_from_envelope(envelope);
+  }
+  const nlohmann::json& data = envelope.at("data");
+  std::string session_token = text_field(data, "sessionToken");
+  if (session_token.empty()) session_token = text_field(data, "token");
+  std::lock_guard lock(state_mutex_);
+  session_token_ = std::move(session_token);
+  if (std::string master = text_field(data, "masterToken"); !master.empty()) {
+    master_token_ = std::move(master);
+  }
+  platform::log::debug("Renewed the warehouse session token");
+}
+
+void RestClient::login_again(const std::string& expired_token) {
+  std::lock_guard session_lock(session_mutex_);
+  {
+    std::lock_guard lock(state_mutex_);
+    if (session_token_ != expired_token) return;
+  }
+  platform::log::debug("The warehouse master token expired; logging in again");
+  login_locked();
+}
+
+void RestClient::close_session() noexcept {
+  try {
+    const std::string used_token = token();
+    if (used_token.empty()) return;
+    Call close{.path = "/session", .query = {{"delete", "true"}, {"requestId", internal::uuid4()}}};
+    const nlohmann::json envelope = exchange(close, used_token);
+    const std::string code = code_of(envelope);
+    // A session that is gone or expired is as closed as it gets.
+    if (!succeeded(envelope) && code != "390111" && code != kSessionExpired) {
+      platform::log::warning("Closing the warehouse session failed: {}",
+                             error_from_envelope(envelope).what());
+    }
+  } catch (const std::exception& error) {
+    platform::log::warning("Closing the warehouse session failed: {}", error.what());
+  }
+  std::lock_guard lock(state_mutex_);
+  session_token_.clear();
+  master_token_.clear();
+}
+
+}  // namespace platform::snowflake

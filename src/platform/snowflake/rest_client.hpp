@@ -1,0 +1,89 @@
+// The session with the warehouse: login, the current session token, and every REST exchange
+// after login, with token renewal, re-login and retries done out of the caller's sight.
+//
+//   RestClient rest(options);
+//   rest.login();
+//   nlohmann::json answer = rest.call({.path = "/queries/v1/query-request", .body = body});
+//   std::string token = rest.token();   // what the analyst request sends
+//
+// Login tries the configured authenticator (password, key-pair JWT, OAuth or programmatic
+// access token), retrying connection errors, 408, 429 and 5xx answers with jittered backoff
+// within `login_timeout`. `call` replays an exchange after renewing an expired session token
+// (code 390112) with the master token, and after logging in again when the master token has
+// expired (390114). Retried exchanges carry a fresh request_guid and retryCount, retryReason and
+// clientStartTime in the URL; a caller's requestId stays the same, so the warehouse runs a
+// retried statement once.
+//
+// Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
+// no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
+// error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/snowflake/connection_options.hpp"
+#include "platform/snowflake/snowflake_error.hpp"
+
+namespace platform::snowflake {
+
+class RestClient {
+ public:
+  explicit RestClient(ConnectionOptions options);
+
+  struct Call {
+    std::string method = "POST";
+    // An absolute path, possibly with a query already ("/queries/<id>/result?x=1").
+    std::string path;
+    std::vector<std::pair<std::string, std::string>> query;
+    std::optional<nlohmann::json> body;
+    std::string accept = "application/json";
+    // Retry connection errors, 408, 429 and 5xx (only for exchanges safe to repeat).
+    bool retry = false;
+  };
+
+  // Opens a new session; a second call replaces the session.
+  void login();
+  // Sends the call with the current session token and returns the warehouse's envelope
+  // ({"data", "code", "message", "success"}), failed or not, after any renewal and replay.
+  nlohmann::json call(const Call& call);
+  // Ends the session on the warehouse; failures are logged, never thrown.
+  void close_session() noexcept;
+
+  // The current session token; empty before login.
+  std::string token() const;
+  const ConnectionOptions& options() const { return options_; }
+  // "https://<host>[:port]".
+  const std::string& base_url() const { return base_url_; }
+  // Waits as the options ask (tests replace the wait).
+  void sleep(std::chrono::milliseconds delay) const;
+
+ private:
+  // One exchange (with retries as the call allows) authorised by `authorization_token`.
+  nlohmann::json exchange(const Call& call, const std::string& authorization_token);
+  void renew(const std::string& expired_token);
+  void login_again(const std::string& expired_token);
+  void login_locked();
+  nlohmann::json login_body() const;
+
+  ConnectionOptions options_;
+  std::string base_url_;
+  mutable std::mutex state_mutex_;  // guards the tokens
+  std::mutex session_mutex_;        // one renewal or login at a time
+  std::string session_token_;
+  std::string master_token_;
+};
+
+// The error a failed envelope describes: its code, SQL state, query id and message.
+SnowflakeError error_from_envelope(const nlohmann::json& envelope);
+
+// The account's host name, from the host override or the account identifier.
+std::string account_host_name(const ConnectionOptions& options);
+
+}  // namespace platform::snowflake

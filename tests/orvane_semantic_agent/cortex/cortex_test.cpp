@@ -1,0 +1,200 @@
+#include "orvane_semantic_agent/cortex/cortex.hpp"
+
+#include <gtest/gtest.h>
+#include <spdlog/sinks/ostream_sink.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "orvane_semantic_agent/cortex/internal/analyst_request.hpp"
+#include "platform/errors/errors.hpp"
+#include "platform/log/log.hpp"
+#include "tests/orvane_semantic_agent/semantic_model/worked_example.hpp"
+#include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
+#include "tests/support/expect_throw.hpp"
+
+namespace orvane_semantic_agent::cortex {
+namespace {
+
+// Collects the log lines written while it lives, as "level|message".
+class LogCapture {
+ public:
+  LogCapture() : sink_(std::make_shared<spdlog::sinks::ostream_sink_mt>(stream_)) {
+    sink_->set_pattern("%l|%v");
+    platform::log::logger()->sinks().push_back(sink_);
+  }
+  ~LogCapture() {
+    auto& sinks = platform::log::logger()->sinks();
+    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> result;
+    std::istringstream text(stream_.str());
+    for (std::string line; std::getline(text, line);) result.push_back(line);
+    return result;
+  }
+
+ private:
+  std::ostringstream stream_;
+  std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
+};
+
+class CortexTest : public osa_test::FakeWarehouseTest {
+ protected:
+  void SetUp() override {
+    FakeWarehouseTest::SetUp();
+    conn_ = platform::snowflake::Connection::open(options());
+  }
+  void TearDown() override {
+    conn_.reset();
+    FakeWarehouseTest::TearDown();
+  }
+  std::vector<fakes::RecordedRequest> analyst_requests() const {
+    return requests_to("/api/v2/cortex/analyst/message");
+  }
+
+  std::unique_ptr<NativeSnowflakeConnection> conn_;
+};
+
+TEST(AnalystRequest, AddressesTheHostWithTheTwoHeadersInOrder) {
+  const platform::http::Request request =
+      internal::make_analyst_request("acct.example.com:8443", "tok", "{}");
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.url, "https://acct.example.com:8443/api/v2/cortex/analyst/message");
+  ASSERT_EQ(request.headers.size(), 2u);
+  EXPECT_EQ(request.headers[0].name, "Authorization");
+  EXPECT_EQ(request.headers[0].value, "Snowflake Token=\"tok\"");
+  EXPECT_EQ(request.headers[1].name, "Content-Type");
+  EXPECT_EQ(request.headers[1].value, "application/json");
+  EXPECT_EQ(request.total_timeout, kAnalystRequestTimeout);
+}
+
+TEST_F(CortexTest, SendsTheModelInlineWithTheTwoHeadersAndKeysInOrder) {
+  fake_->add_analyst_answer(200, R"({"message":{"role":"analyst","content":[]}})");
+  const semantic_model::SemanticModel model = semantic_model::testing::worked_example();
+  const std::string prompt = R"(Revenue {per} "region"?)";
+  call_snowflake_analyst(*conn_, model, prompt);
+
+  const auto requests = analyst_requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  std::vector<std::pair<std::string, std::string>> own_headers;
+  for (const auto& [name, value] : requests[0].headers) {
+    if (name == "Authorization" || name == "Content-Type") own_headers.emplace_back(name, value);
+  }
+  const std::vector<std::pair<std::string, std::string>> expected_headers = {
+      {"Authorization", "Snowflake Token=\"" + conn_->rest()->token() + "\""},
+      {"Content-Type", "application/json"}};
+  EXPECT_EQ(own_headers, expected_headers);
+
+  const auto body = nlohmann::ordered_json::parse(requests[0].body);
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : body.items()) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"messages", "stream", "semantic_model"}));
+  EXPECT_EQ(body["messages"].dump(),
+            nlohmann::ordered_json::array(
+                {{{"role", "user"}, {"content", {{{"type", "text"}, {"text", prompt}}}}}})
+                .dump());
+  EXPECT_EQ(body["stream"], false);
+  EXPECT_EQ(body["semantic_model"], model.model_dump_json(std::nullopt, true));
+}
+
+TEST_F(CortexTest, SendsAModelFileNameUnchanged) {
+  fake_->add_analyst_answer(200, "{}");
+  call_snowflake_analyst(*conn_, std::string("@stage/model.yaml"), "q");
+  const auto body = nlohmann::ordered_json::parse(analyst_requests().at(0).body);
+  EXPECT_EQ(body.size(), 3u);
+  EXPECT_EQ(body["semantic_model_file"], "@stage/model.yaml");
+  EXPECT_FALSE(body.contains("semantic_model"));
+}
+
+TEST_F(CortexTest, CollectsTextSqlAndSuggestionBlocksInOrder) {
+  fake_->add_analyst_answer(200, R"({"message":{"content":[
+      {"type":"text","text":"First."},
+      {"type":"sql","statement":"SELECT 1"},
+      {"type":"text","text":"Second."},
+      {"type":"suggestions","suggestions":["a?","b?"]},
+      {"type":"chart","chart":{}},
+      {"type":"sql","statement":"SELECT 2"}]}})");
+  LogCapture log;
+  const auto entries = call_snowflake_analyst(*conn_, std::string("m.yaml"), "Which {x}?");
+  const std::vector<AnalystEntry> expected = {
+      std::string("First."), AnalystPair{"sql", "SELECT 1"}, std::string("Second."),
+      AnalystPair{"suggestions", platform::Value::List{"a?", "b?"}},
+      AnalystPair{"sql", "SELECT 2"}};
+  EXPECT_EQ(entries, expected);
+  const auto lines = log.lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0],
+            "info|Making non-streaming request to Snowflake Analyst with prompt: Which {x}?");
+  EXPECT_EQ(lines[1], "info|Request successful, parsing response");
+  EXPECT_EQ(lines[2], "debug|Content blocks: [{'text': 'First.', 'type': 'text'},");
+}
+
+TEST_F(CortexTest, AnEmptyAnswerGivesNoEntriesAndThreeLogLines) {
+  fake_->add_analyst_answer(200, "{}");
+  LogCapture log;
+  EXPECT_TRUE(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q").empty());
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{
+                "info|Making non-streaming request to Snowflake Analyst with prompt: q",
+                "info|Request successful, parsing response", "debug|Content blocks: []"}));
+  fake_->add_analyst_answer(200, R"({"message":{}})");
+  EXPECT_TRUE(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q").empty());
+}
+
+TEST_F(CortexTest, StatusFromFourHundredIsAnErrorBelowItIsParsed) {
+  fake_->add_analyst_answer(400, R"({"message":"bad model"})");
+  {
+    LogCapture log;
+    EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+                     platform::RuntimeError,
+                     R"(Failed request with status 400: {"message":"bad model"})");
+    const auto lines = log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], R"(error|Request failed with status 400: {"message":"bad model"})");
+  }
+  fake_->add_analyst_answer(399, R"({"message":{"content":[{"type":"text","text":"ok"}]}})");
+  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+            std::vector<AnalystEntry>{std::string("ok")});
+}
+
+TEST_F(CortexTest, MalformedAnswersFailWithoutPartialResults) {
+  fake_->add_analyst_answer(200,
+                            R"({"message":{"content":[{"type":"text","text":"a"},{"text":"b"}]}})");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::KeyError,
+                   "'type'");
+  fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"sql","sql":"SELECT 1"}]}})");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::KeyError,
+                   "'statement'");
+  fake_->add_analyst_answer(200, "not json");
+  EXPECT_THROW(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError);
+}
+
+TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {
+  conn_->close();
+  LogCapture log;
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+                   platform::AssertionError, "");
+  EXPECT_EQ(log.lines().size(), 1u);
+  EXPECT_TRUE(analyst_requests().empty());
+}
+
+TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
+  for (const std::string stage : {"", "stage", " @stage"}) {
+    SCOPED_TRACE(stage);
+    EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
+                     "Stage spec must start with @");
+  }
+  EXPECT_TRUE(requests_to("/queries/").empty());
+  // The fake warehouse refuses PUT, and that failure propagates: a PUT is never reported done.
+  EXPECT_THROW(put_file(*conn_, "@stage", "/tmp/model.yaml"), platform::snowflake::SnowflakeError);
+  const auto statements = requests_to("/queries/v1/query-request");
+  ASSERT_EQ(statements.size(), 1u);
+  EXPECT_EQ(nlohmann::json::parse(statements[0].body)["sqlText"],
+            "PUT file:///tmp/model.yaml @stage");
+}
+
+}  // namespace
+}  // namespace orvane_semantic_agent::cortex
