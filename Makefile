@@ -36,7 +36,9 @@ run: build
 bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
-	@for script in bench/*.sh; do [ -e "$$script" ] && bash "$$script" build/release; done; true
+	bash bench/tiktoken/run.sh build/release
+	/usr/bin/python3 bench/yaml/compare.py build/release
+	/usr/bin/python3 bench/sql_parsing/compare_with_sqlglot.py --bench build/release/bin/sql_parsing_bench
 
 clean:
 	rm -rf build

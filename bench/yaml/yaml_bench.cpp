@@ -1,5 +1,6 @@
 // Times `dump` and `safe_load` on the dump tree of a semantic model of 30 tables x 60 columns
-// with 40 relationships (Google Benchmark).
+// with 40 relationships, and the model's own `to_yaml`, `from_yaml` and `model_dump_json` on the
+// same model (Google Benchmark).
 //
 //   yaml_bench [benchmark flags]     runs the benchmarks
 //   yaml_bench --emit-yaml           prints the tree's YAML, so that compare.py can time the
@@ -10,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "orvane_semantic_agent/semantic_model/semantic_model.hpp"
 #include "platform/value/value.hpp"
 #include "platform/yaml/yaml.hpp"
 
@@ -122,6 +124,26 @@ void BM_SafeLoad(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_SafeLoad)->Unit(benchmark::kMillisecond);
+
+using orvane_semantic_agent::semantic_model::SemanticModel;
+
+void BM_ToYaml(benchmark::State& state) {
+  const auto model = SemanticModel::model_validate(model_tree());
+  for (auto _ : state) benchmark::DoNotOptimize(model->to_yaml());
+}
+BENCHMARK(BM_ToYaml)->Unit(benchmark::kMillisecond);
+
+void BM_FromYaml(benchmark::State& state) {
+  const std::string text = SemanticModel::model_validate(model_tree())->to_yaml();
+  for (auto _ : state) benchmark::DoNotOptimize(SemanticModel::from_yaml(text));
+}
+BENCHMARK(BM_FromYaml)->Unit(benchmark::kMillisecond);
+
+void BM_ModelDumpJson(benchmark::State& state) {
+  const auto model = SemanticModel::model_validate(model_tree());
+  for (auto _ : state) benchmark::DoNotOptimize(model->model_dump_json(std::nullopt, true));
+}
+BENCHMARK(BM_ModelDumpJson)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

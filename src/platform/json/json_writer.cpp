@@ -184,13 +184,17 @@ std::string shortest_decimal(double number) {
   if (point >= length && point <= 16) {
     text += digits + std::string(static_cast<std::size_t>(point - length), '0') + ".0";
   } else if (point > 0 && point <= 16) {
-    text += digits.substr(0, static_cast<std::size_t>(point)) + "." +
-            digits.substr(static_cast<std::size_t>(point));
+    text.append(digits, 0, static_cast<std::size_t>(point));
+    text += '.';
+    text.append(digits, static_cast<std::size_t>(point));
   } else if (point > -5 && point <= 0) {
     text += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
   } else {
-    text += digits.substr(0, 1);
-    if (length > 1) text += "." + digits.substr(1);
+    text += digits.front();
+    if (length > 1) {
+      text += '.';
+      text.append(digits, 1);
+    }
     text += fmt::format("e{}", exponent);
   }
   return text;
