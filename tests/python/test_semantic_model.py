@@ -168,6 +168,14 @@ class WorkedExampleTest(unittest.TestCase):
         self.assertEqual(yaml.dump(model.model_dump(exclude_defaults=True), sort_keys=False), WORKED_EXAMPLE_YAML)
         back = SemanticModel.model_validate(yaml.safe_load(WORKED_EXAMPLE_YAML))
         self.assertEqual(back.model_dump(), model.model_dump())
+        self.assertEqual(model.to_yaml(), WORKED_EXAMPLE_YAML)
+        self.assertEqual(SemanticModel.from_yaml(yaml_text=WORKED_EXAMPLE_YAML).model_dump(), model.model_dump())
+
+    def test_yaml_failures_are_the_module_exceptions(self):
+        with self.assertRaises(semantic_model.YAMLError):
+            SemanticModel.from_yaml("name: [unclosed")
+        with self.assertRaises(ValidationError):
+            SemanticModel.from_yaml("")
 
 
 class ModuleTest(unittest.TestCase):

@@ -208,4 +208,6 @@ DashboardUrn DashboardUrn::from_string(std::string_view text) {
   return parse_tool_and_id<DashboardUrn>(parse_urn_syntax(text, text), "dashboard", text);
 }
 
+std::string escape_urn_value(std::string_view value) { return internal::escape_part(value); }
+
 }  // namespace orvane::metadata::urns

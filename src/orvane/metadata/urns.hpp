@@ -159,6 +159,10 @@ class DashboardUrn : public Urn {
   std::string dashboard_id_;
 };
 
+// A plain value as it stands inside a URN: "%", "(", ")" and "," written as "%25", "%28", "%29"
+// and "%2C". For code that writes URN texts in bulk without building URN objects.
+std::string escape_urn_value(std::string_view value);
+
 }  // namespace orvane::metadata::urns
 
 namespace std {

@@ -3,13 +3,11 @@
 //                  [--analyst-script FILE] [--public-key FILE] [--oauth-token T]
 //                  [--programmatic-access-token T] [--rows-per-chunk N]
 // Prints "listening on 127.0.0.1:N" once ready and serves until SIGINT or SIGTERM.
-#include <csignal>
 #include <fstream>
-#include <iostream>
-#include <map>
 #include <sstream>
 #include <string>
 
+#include "tests/fakes/common/fake_program.hpp"
 #include "tests/fakes/snowflake/fake_snowflake.hpp"
 
 namespace {
@@ -27,20 +25,10 @@ std::string read_file(const std::string& path) {
   return text.str();
 }
 
-fakes::FakeSnowflakeOptions parse_arguments(int argc, char** argv) {
+fakes::FakeSnowflakeOptions parse_options(const fakes::Flags& flags) {
   fakes::FakeSnowflakeOptions options;
-  std::map<std::string, std::string> values;
-  for (int i = 1; i < argc; ++i) {
-    const std::string flag = argv[i];
-    if (flag == "--http") {
-      options.tls = false;
-    } else if (flag.starts_with("--") && i + 1 < argc) {
-      values[flag.substr(2)] = argv[++i];
-    } else {
-      throw std::invalid_argument("unexpected argument " + flag);
-    }
-  }
-  for (const auto& [name, value] : values) {
+  options.tls = !flags.switches.contains("http");
+  for (const auto& [name, value] : flags.values) {
     if (name == "port") {
       options.port = std::stoi(value);
     } else if (name == "sqlite") {
@@ -65,7 +53,7 @@ fakes::FakeSnowflakeOptions parse_arguments(int argc, char** argv) {
       throw std::invalid_argument("unknown option --" + name);
     }
   }
-  if (!values.contains("port") || !values.contains("sqlite")) {
+  if (!flags.values.contains("port") || !flags.values.contains("sqlite")) {
     throw std::invalid_argument("--port and --sqlite are required");
   }
   return options;
@@ -74,26 +62,6 @@ fakes::FakeSnowflakeOptions parse_arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  fakes::FakeSnowflakeOptions options;
-  try {
-    options = parse_arguments(argc, argv);
-  } catch (const std::exception& error) {
-    std::cerr << error.what() << "\n" << kUsage;
-    return 2;
-  }
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);  // before the server's threads start
-  try {
-    fakes::FakeSnowflake fake(std::move(options));
-    std::cout << "listening on " << fake.host() << std::endl;
-    int received = 0;
-    sigwait(&stop_signals, &received);
-  } catch (const std::exception& error) {
-    std::cerr << "fake_snowflake: " << error.what() << "\n";
-    return 1;
-  }
-  return 0;
+  return fakes::run_fake_program<fakes::FakeSnowflake>("fake_snowflake", kUsage, argc, argv,
+                                                       {"http"}, parse_options);
 }

@@ -2,6 +2,8 @@
 // texts, limits on nesting and size, and long flat inputs that must not recurse.
 #include "orvane/sql_parsing/sql_lineage.hpp"
 
+#include "orvane/metadata/urns.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -71,6 +73,15 @@ TEST(ParseSqlLineage, NamesDatasetsFromDefaultsInstanceAndPlatformUrns) {
                   "urn:orvane:dataPlatformInstance:(urn:orvane:dataPlatform:snowflake,eu_prod)",
                   "db", "s")),
               ElementsAre(urn("eu_prod.db.s.t"), urn("eu_prod.db.s2.u")));
+}
+
+TEST(ParseSqlLineage, QuotedNamesWithUrnCharactersParseBackToTheSameDataset) {
+  const SqlParsingResult result =
+      parse(R"(select * from "Odd, (Name) 100%" a join b on a.id = b.id)");
+  const std::string& text = result.joins->at(0).left_tables.at(0);
+  const auto dataset = orvane::metadata::urns::DatasetUrn::from_string(text);
+  EXPECT_EQ(dataset.name(), "db.s.odd, (name) 100%");
+  EXPECT_EQ(dataset.urn(), text);
 }
 
 TEST(ParseSqlLineage, ErrorsSayWhereAndWhat) {

@@ -1,5 +1,7 @@
 #include "orvane/sql_parsing/internal/dataset_urn.hpp"
 
+#include "orvane/metadata/urns.hpp"
+
 namespace orvane::sql_parsing::internal {
 namespace {
 
@@ -12,24 +14,6 @@ std::string lower(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   return out;
-}
-
-void append_escaped(std::string& out, std::string_view name) {
-  for (char c : name) {
-    switch (c) {
-      case ',':
-        out += "%2C";
-        break;
-      case '(':
-        out += "%28";
-        break;
-      case ')':
-        out += "%29";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
 }
 
 }  // namespace
@@ -65,7 +49,7 @@ std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::stri
   auto add_part = [&](std::string_view part) {
     if (!first) urn.push_back('.');
     first = false;
-    append_escaped(urn, part);
+    urn += metadata::urns::escape_urn_value(part);
   };
   if (!naming.instance.empty()) add_part(naming.instance);
   if (parts.size() < 3 && !naming.default_db.empty()) add_part(naming.default_db);

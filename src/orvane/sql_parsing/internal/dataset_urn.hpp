@@ -27,8 +27,8 @@ DatasetNaming make_dataset_naming(std::string_view platform,
                                   const std::optional<std::string>& default_schema);
 
 // `parts` are lower-cased name parts of a table as written (one to three; "" for the schema of
-// db..t, which is PUBLIC). Missing leading parts come from the defaults. A ',', '(' or ')' in the
-// name is written %2C, %28, %29 so that the URN text stays unambiguous.
+// db..t, which is PUBLIC). Missing leading parts come from the defaults. The name is escaped as
+// every URN value is, so that the text parses back with the catalogue's URN types.
 std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::string>& parts);
 
 }  // namespace orvane::sql_parsing::internal
