@@ -208,6 +208,8 @@ DashboardUrn DashboardUrn::from_string(std::string_view text) {
   return parse_tool_and_id<DashboardUrn>(parse_urn_syntax(text, text), "dashboard", text);
 }
 
-std::string escape_urn_value(std::string_view value) { return internal::escape_part(value); }
+void append_escaped_urn_value(std::string& out, std::string_view value) {
+  internal::append_escaped_part(out, value);
+}
 
 }  // namespace orvane::metadata::urns

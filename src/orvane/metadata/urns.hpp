@@ -160,8 +160,9 @@ class DashboardUrn : public Urn {
 };
 
 // A plain value as it stands inside a URN: "%", "(", ")" and "," written as "%25", "%28", "%29"
-// and "%2C". For code that writes URN texts in bulk without building URN objects.
-std::string escape_urn_value(std::string_view value);
+// and "%2C", appended to `out`. For code that writes URN texts in bulk without building URN
+// objects.
+void append_escaped_urn_value(std::string& out, std::string_view value);
 
 }  // namespace orvane::metadata::urns
 

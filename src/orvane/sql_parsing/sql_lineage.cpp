@@ -59,9 +59,12 @@ SqlParsingResult parse_sql_lineage(std::string_view sql, std::string_view platfo
       tracer.set_cte_order(bound.ctes_in_dependency_order);
       extract_joins(sql, bound.scopes, tracer, found);
     }
-    // Scopes are visited outside in; the report follows the text.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Scopes are visited outside in; the report follows the text. Each join has its own
+    // position, and most texts come out in order already.
+    auto by_position = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(found.begin(), found.end(), by_position)) {
+      std::sort(found.begin(), found.end(), by_position);
+    }
     std::vector<JoinInfo> joins;
     joins.reserve(found.size());
     for (auto& entry : found) joins.push_back(std::move(entry.second));

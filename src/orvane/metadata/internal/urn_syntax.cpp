@@ -108,27 +108,36 @@ std::string unescape_part(std::string_view raw, std::string_view whole) {
   return value;
 }
 
+void append_escaped_part(std::string& out, std::string_view value) {
+  std::size_t run = 0;  // start of the run of characters copied as they are
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char* escaped = nullptr;
+    switch (value[i]) {
+      case '%':
+        escaped = "%25";
+        break;
+      case '(':
+        escaped = "%28";
+        break;
+      case ')':
+        escaped = "%29";
+        break;
+      case ',':
+        escaped = "%2C";
+        break;
+      default:
+        continue;
+    }
+    out.append(value.substr(run, i - run)).append(escaped);
+    run = i + 1;
+  }
+  out.append(value.substr(run));
+}
+
 std::string escape_part(std::string_view value) {
   std::string raw;
   raw.reserve(value.size());
-  for (char c : value) {
-    switch (c) {
-      case '%':
-        raw += "%25";
-        break;
-      case '(':
-        raw += "%28";
-        break;
-      case ')':
-        raw += "%29";
-        break;
-      case ',':
-        raw += "%2C";
-        break;
-      default:
-        raw += c;
-    }
-  }
+  append_escaped_part(raw, value);
   return raw;
 }
 

@@ -33,6 +33,7 @@ UrnSyntax parse_urn_syntax(std::string_view text, std::string_view whole);
 std::string unescape_part(std::string_view raw, std::string_view whole);
 
 std::string escape_part(std::string_view value);
+void append_escaped_part(std::string& out, std::string_view value);
 
 // The text form: "urn:orvane:<entity type>:" and the raw parts, in parentheses when `tuple`.
 std::string join_urn(std::string_view entity_type, const std::vector<std::string>& raw_parts,

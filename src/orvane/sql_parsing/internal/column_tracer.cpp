@@ -59,17 +59,21 @@ class DepthCount {
 }  // namespace
 
 void remove_repeats(std::vector<TracedColumn>& columns) {
+  if (columns.size() <= kShortList) {  // in place: most lists hold a column or two
+    auto kept = columns.begin();
+    for (auto it = columns.begin(); it != columns.end(); ++it) {
+      if (std::find(columns.begin(), kept, *it) != kept) continue;
+      if (kept != it) *kept = std::move(*it);
+      ++kept;
+    }
+    columns.erase(kept, columns.end());
+    return;
+  }
   std::vector<TracedColumn> kept;
   kept.reserve(columns.size());
-  if (columns.size() <= kShortList) {
-    for (TracedColumn& column : columns) {
-      if (std::find(kept.begin(), kept.end(), column) == kept.end()) kept.push_back(column);
-    }
-  } else {
-    std::unordered_set<const TracedColumn*, TracedColumnHash, TracedColumnEqual> seen;
-    for (const TracedColumn& column : columns) {
-      if (seen.insert(&column).second) kept.push_back(column);
-    }
+  std::unordered_set<const TracedColumn*, TracedColumnHash, TracedColumnEqual> seen;
+  for (const TracedColumn& column : columns) {
+    if (seen.insert(&column).second) kept.push_back(column);
   }
   columns = std::move(kept);
 }

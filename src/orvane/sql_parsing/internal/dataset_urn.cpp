@@ -49,7 +49,7 @@ std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::stri
   auto add_part = [&](std::string_view part) {
     if (!first) urn.push_back('.');
     first = false;
-    urn += metadata::urns::escape_urn_value(part);
+    metadata::urns::append_escaped_urn_value(urn, part);
   };
   if (!naming.instance.empty()) add_part(naming.instance);
   if (parts.size() < 3 && !naming.default_db.empty()) add_part(naming.default_db);

@@ -43,9 +43,9 @@ SourceIndex::SourceIndex(const std::vector<FromTerm>& from) {
 }
 
 void SourceIndex::add(const FromItem& item) {
-  std::vector<const FromItem*> sources;
-  collect_sources(item, sources);
-  for (const FromItem* source : sources) add_source(source);
+  if (item.kind != FromKind::kGroup) return add_source(&item);
+  add(*item.group.first);
+  for (const JoinStep& step : item.group.joins) add(*step.right);
 }
 
 void SourceIndex::add(const SourceIndex& other) {

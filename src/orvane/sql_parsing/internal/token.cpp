@@ -122,34 +122,51 @@ constexpr std::array kKeywords = {
 
 constexpr std::size_t kLongestKeyword = 15;  // MATCH_CONDITION, MATCH_RECOGNIZE
 
-// Every word of the text is looked up, so the lookup is one hash and one compare: an
-// open-addressing table over the upper-cased spelling, filled once.
-constexpr std::size_t kSlots = 512;
+// Every word of the text is looked up, so a lookup is a few word-sized operations: the spelling,
+// upper-cased, as two zero-padded 8-byte halves, hashed into an open-addressing table.
+struct Spelling {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+  bool operator==(const Spelling&) const = default;
+};
 
-std::size_t slot_of(std::string_view upper) {
-  std::size_t hash = upper.size();
-  for (char c : upper) hash = hash * 31 + static_cast<unsigned char>(c);
-  return hash % kSlots;
+// Clearing bit 5 of every byte upper-cases the letters; of the other bytes a word holds (digits,
+// `_`, `$`, bytes above 0x7f) none becomes a letter or `_`, so no other word meets a keyword.
+Spelling upper_spelling(std::string_view word) {
+  constexpr std::uint64_t kNotBit5 = ~std::uint64_t{0x2020202020202020};
+  Spelling spelling;
+  std::size_t i = 0;
+  for (; i < word.size() && i < 8; ++i) {
+    spelling.low |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * i);
+  }
+  for (; i < word.size(); ++i) {
+    spelling.high |= std::uint64_t{static_cast<unsigned char>(word[i])} << (8 * (i - 8));
+  }
+  spelling.low &= kNotBit5;
+  spelling.high &= kNotBit5;
+  return spelling;
 }
 
-// A bit per letter, either case, and one for '_'; none for other characters.
-std::uint32_t letter_bit(char c) {
-  unsigned upper = static_cast<unsigned char>(c) & ~0x20u;
-  if (upper >= 'A' && upper <= 'Z') return 1u << (upper - 'A');
-  return c == '_' ? 1u << 26 : 0;
+constexpr int kSlotBits = 9;
+constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+
+std::size_t slot_of(const Spelling& spelling) {
+  std::uint64_t hash = spelling.low * 0x9E3779B97F4A7C15u ^ spelling.high * 0xC2B2AE3D27D4EB4Fu;
+  return static_cast<std::size_t>(hash >> (64 - kSlotBits));
 }
 
 struct KeywordTable {
-  std::array<const Entry*, kSlots> slots{};
-  // By length and first letter, a bit per last letter that some keyword ends with (`_` as bit
-  // 26): most identifiers are ruled out before they are hashed.
-  std::array<std::array<std::uint32_t, 26>, kLongestKeyword + 1> last_letters{};
+  struct Slot {
+    Spelling spelling;
+    Keyword keyword = Keyword::kNone;  // kNone: empty
+  };
+  std::array<Slot, kSlots> slots{};
   KeywordTable() {
     for (const Entry& entry : kKeywords) {
-      last_letters[entry.first.size()][entry.first.front() - 'A'] |= letter_bit(entry.first.back());
-      std::size_t slot = slot_of(entry.first);
-      while (slots[slot]) slot = (slot + 1) % kSlots;
-      slots[slot] = &entry;
+      Spelling spelling = upper_spelling(entry.first);
+      std::size_t slot = slot_of(spelling);
+      while (slots[slot].keyword != Keyword::kNone) slot = (slot + 1) % kSlots;
+      slots[slot] = Slot{spelling, entry.second};
     }
   }
 };
@@ -161,37 +178,30 @@ char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32
 Keyword keyword_of(std::string_view word) {
   if (word.size() < 2 || word.size() > kLongestKeyword) return Keyword::kNone;
   static const KeywordTable table;
-  unsigned first = static_cast<unsigned char>(word.front()) & ~0x20u;  // upper-cased letter
-  if (first < 'A' || first > 'Z' ||
-      !(table.last_letters[word.size()][first - 'A'] & letter_bit(word.back()))) {
-    return Keyword::kNone;
-  }
-  char buffer[kLongestKeyword];
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  }
-  std::string_view upper(buffer, word.size());
-  for (std::size_t slot = slot_of(upper); table.slots[slot]; slot = (slot + 1) % kSlots) {
-    if (table.slots[slot]->first == upper) return table.slots[slot]->second;
+  Spelling spelling = upper_spelling(word);
+  for (std::size_t slot = slot_of(spelling); table.slots[slot].keyword != Keyword::kNone;
+       slot = (slot + 1) % kSlots) {
+    if (table.slots[slot].spelling == spelling) return table.slots[slot].keyword;
   }
   return Keyword::kNone;
 }
 
 std::string identifier_name(std::string_view sql, const Token& token) {
   std::string_view text = sql.substr(token.begin, token.end - token.begin);
-  std::string name;
   if (token.kind == TokenKind::kQuotedIdent) {
     text = text.substr(1, text.size() - 2);
-    name.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      name.push_back(to_lower(text[i]));
-      if (text[i] == '"') ++i;  // a doubled quote stands for one
+    if (text.find('"') != std::string_view::npos) {
+      std::string name;
+      name.reserve(text.size());
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        name.push_back(to_lower(text[i]));
+        if (text[i] == '"') ++i;  // a doubled quote stands for one
+      }
+      return name;
     }
-    return name;
   }
-  name.reserve(text.size());
-  for (char c : text) name.push_back(to_lower(c));
+  std::string name(text);
+  for (char& c : name) c = to_lower(c);
   return name;
 }
 

@@ -158,7 +158,7 @@ struct Token {
   std::uint32_t end = 0;
 };
 
-// The keyword a word spells, ignoring case; kNone for any other word.
+// The keyword a word token spells, ignoring case; kNone for any other word.
 Keyword keyword_of(std::string_view word);
 
 // An identifier token's name as the catalogue spells it: lower-cased, quotes removed.

@@ -29,7 +29,6 @@ constexpr std::array<unsigned char, 256> kCharClasses = [] {
 }();
 
 bool is_word_start(unsigned char c) { return kCharClasses[c] & kWordStart; }
-bool is_word_char(unsigned char c) { return kCharClasses[c] & kWordChar; }
 bool is_digit(unsigned char c) { return kCharClasses[c] & kDigit; }
 bool is_space(unsigned char c) { return kCharClasses[c] & kSpace; }
 
@@ -58,10 +57,19 @@ class Tokenizer {
   unsigned char at(std::size_t i) const { return i < sql_.size() ? byte(i) : '\0'; }
   unsigned char byte(std::size_t i) const { return static_cast<unsigned char>(sql_[i]); }
 
+  // The offset of the first byte from `from` on that is not of `char_class`. The hot loop of the
+  // tokenizer: it runs on locals, not on members.
+  std::size_t skip_while(std::size_t from, unsigned char char_class) const {
+    const char* p = sql_.data() + from;
+    const char* end = sql_.data() + sql_.size();
+    while (p < end && (kCharClasses[static_cast<unsigned char>(*p)] & char_class)) ++p;
+    return static_cast<std::size_t>(p - sql_.data());
+  }
+
   // Returns false at the end of the text.
   bool skip_space_and_comments() {
     for (;;) {
-      while (pos_ < sql_.size() && is_space(byte(pos_))) ++pos_;
+      pos_ = skip_while(pos_, kSpace);
       if (pos_ >= sql_.size()) return false;
       unsigned char c = at(pos_);
       if ((c == '-' && at(pos_ + 1) == '-') || (c == '/' && at(pos_ + 1) == '/')) {
@@ -128,7 +136,7 @@ class Tokenizer {
       return push(TokenKind::kString, begin);
     }
     if (is_word_start(c)) {
-      while (pos_ < sql_.size() && is_word_char(byte(pos_))) ++pos_;
+      pos_ = skip_while(pos_ + 1, kWordChar);
       return push(TokenKind::kWord, begin);
     }
     if (is_digit(c) || (c == '.' && is_digit(at(pos_ + 1)))) {
@@ -150,7 +158,7 @@ class Tokenizer {
           return push(TokenKind::kString, begin);
         }
         ++pos_;
-        while (pos_ < sql_.size() && is_word_char(at(pos_))) ++pos_;
+        pos_ = skip_while(pos_, kWordChar);
         return push(TokenKind::kVariable, begin);
       case '@':
         // A stage reference runs to the next space or delimiter: @db.sch.stage/path/file.csv.gz
