@@ -12,6 +12,7 @@ class Binder {
  public:
   explicit Binder(const DatasetNaming& naming) : naming_(naming) {
     bound_.table_names.reserve(kLinearTables);
+    bound_.scopes.reserve(8);
   }
 
   void bind_query(Query& query) {

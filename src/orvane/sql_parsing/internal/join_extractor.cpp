@@ -10,13 +10,47 @@
 namespace orvane::sql_parsing::internal {
 namespace {
 
+// Space reused from join to join, and from text to text on one thread (allocating it per text
+// cost more than a small query's parse).
+struct JoinScratch {
+  SourceIndex left, right;
+  std::vector<std::uint32_t> left_ids, right_ids;
+  std::vector<TracedColumn> traced, involved;
+};
+
+class ScratchLease {
+ public:
+  ScratchLease() : scratch_(thread_scratch()) {}
+  ~ScratchLease() {  // gives back what one large text made large
+    constexpr std::size_t kKept = 1024;
+    if (scratch_.left.sources().capacity() > kKept || scratch_.left_ids.capacity() > kKept ||
+        scratch_.right_ids.capacity() > kKept || scratch_.involved.capacity() > kKept) {
+      scratch_ = JoinScratch();
+    }
+  }
+  ScratchLease(const ScratchLease&) = delete;
+  ScratchLease& operator=(const ScratchLease&) = delete;
+  JoinScratch& scratch() { return scratch_; }
+
+ private:
+  static JoinScratch& thread_scratch() {
+    thread_local JoinScratch scratch;
+    return scratch;
+  }
+  JoinScratch& scratch_;
+};
+
 class JoinExtractor {
  public:
-  JoinExtractor(std::string_view sql, ColumnTracer& tracer) : sql_(sql), tracer_(tracer) {
-    left_ids_.reserve(8);
-    right_ids_.reserve(8);
-    traced_.reserve(8);
-  }
+  JoinExtractor(std::string_view sql, ColumnTracer& tracer, JoinScratch& scratch)
+      : sql_(sql),
+        tracer_(tracer),
+        left_(scratch.left),
+        right_(scratch.right),
+        left_ids_(scratch.left_ids),
+        right_ids_(scratch.right_ids),
+        traced_(scratch.traced),
+        involved_(scratch.involved) {}
 
   void extract(const JoinScope& scope, std::vector<std::pair<std::uint32_t, JoinInfo>>& out) {
     left_.clear();
@@ -106,11 +140,12 @@ class JoinExtractor {
   std::string_view sql_;
   ColumnTracer& tracer_;
   std::size_t reported_ = 0;
-  // Scratch space reused from join to join.
-  SourceIndex left_, right_;
-  std::vector<std::uint32_t> left_ids_, right_ids_;
-  std::vector<TracedColumn> traced_;
-  std::vector<TracedColumn> involved_;
+  SourceIndex& left_;
+  SourceIndex& right_;
+  std::vector<std::uint32_t>& left_ids_;
+  std::vector<std::uint32_t>& right_ids_;
+  std::vector<TracedColumn>& traced_;
+  std::vector<TracedColumn>& involved_;
 };
 
 }  // namespace
@@ -118,7 +153,8 @@ class JoinExtractor {
 void extract_joins(std::string_view sql, const std::vector<JoinScope>& scopes, ColumnTracer& tracer,
                    std::vector<std::pair<std::uint32_t, JoinInfo>>& joins) {
   if (scopes.empty()) return;
-  JoinExtractor extractor(sql, tracer);
+  ScratchLease lease;
+  JoinExtractor extractor(sql, tracer, lease.scratch());
   for (const JoinScope& scope : scopes) extractor.extract(scope, joins);
 }
 

@@ -821,12 +821,14 @@ class Parser {
         }
         step.condition_end = previous_end();
       }
+      if (term.joins.empty()) term.joins.reserve(4);
       term.joins.push_back(std::move(step));
     }
   }
 
   std::vector<std::string> parse_object_name() {
     std::vector<std::string> parts;
+    parts.reserve(3);  // db.schema.table, without growing
     parts.push_back(expect_identifier("a table name"));
     while (accept(Punct::kDot)) {
       if (at(Punct::kDot)) {
