@@ -6,6 +6,8 @@
 Prints both throughputs in MB/s (single thread) and their ratio. The corpus is the labelled
 join corpus in tests/data/sql_joins, as the benchmark program reads it. sqlglot parses each text
 with read="snowflake"; a text it rejects still counts (its time is spent all the same).
+Each side is timed in five rounds, taken in turn, and its best round counts: a burst of other
+load on the machine then slows neither side alone.
 """
 import argparse
 import json
@@ -21,10 +23,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
 
+ROUNDS = 5
+
+
 def our_bytes_per_second(bench):
     out = subprocess.run(
         [bench, "--benchmark_filter=BM_ParseCorpus", "--benchmark_format=json",
-         "--benchmark_min_time=2"],
+         "--benchmark_min_time=1"],
         check=True, capture_output=True, text=True).stdout
     return json.loads(out)["benchmarks"][0]["bytes_per_second"]
 
@@ -37,7 +42,7 @@ def corpus(bench):
             return [json.loads(line) for line in lines]
 
 
-def sqlglot_bytes_per_second(texts, min_seconds=5.0):
+def sqlglot_bytes_per_second(texts, min_seconds=1.0):
     size = sum(len(text.encode("utf-8")) for text in texts)
     rejected = 0
     rounds = 0
@@ -59,8 +64,11 @@ def main():
     parser.add_argument("--bench", default=os.path.join(ROOT, "build", "bin", "sql_parsing_bench"))
     args = parser.parse_args()
     texts = corpus(args.bench)
-    ours = our_bytes_per_second(args.bench)
-    theirs, rejected = sqlglot_bytes_per_second(texts)
+    ours, theirs, rejected = 0.0, 0.0, 0
+    for _ in range(ROUNDS):
+        ours = max(ours, our_bytes_per_second(args.bench))
+        speed, rejected = sqlglot_bytes_per_second(texts)
+        theirs = max(theirs, speed)
     print(f"corpus: {len(texts)} texts, {sum(len(t.encode()) for t in texts)} bytes")
     print(f"orvane sql_parsing: {ours / 1e6:8.2f} MB/s")
     print(f"sqlglot {sqlglot.__version__:>10}: {theirs / 1e6:8.2f} MB/s "

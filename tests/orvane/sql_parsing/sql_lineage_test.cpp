@@ -57,6 +57,20 @@ TEST(ParseSqlLineage, AsofConditionSpansMatchConditionAndOn) {
   EXPECT_EQ(result.joins->at(0).on_clause, "MATCH_CONDITION (t.ts >= q.ts) ON t.s = q.s");
 }
 
+TEST(ParseSqlLineage, KeywordsInAnyCaseAndNamesThatOnlyResembleThem) {
+  SqlParsingResult result = parse(
+      "sElEcT * fRoM on_ o LeFt OuTeR jOiN \"JOIN\" j oN o.id = j.id"
+      " join j0in x on x.id = o.id join joins y using (id) join \"on\" z on z.id = o.id");
+  ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
+  ASSERT_EQ(result.joins->size(), 4u);
+  EXPECT_EQ(result.joins->at(0).join_type, "LEFT OUTER");
+  EXPECT_THAT(result.joins->at(0).left_tables, ElementsAre(urn("db.s.on_")));
+  EXPECT_THAT(result.joins->at(0).right_tables, ElementsAre(urn("db.s.join")));
+  EXPECT_THAT(result.joins->at(1).right_tables, ElementsAre(urn("db.s.j0in")));
+  EXPECT_THAT(result.joins->at(2).right_tables, ElementsAre(urn("db.s.joins")));
+  EXPECT_THAT(result.joins->at(3).right_tables, ElementsAre(urn("db.s.on")));
+}
+
 TEST(ParseSqlLineage, NamesDatasetsFromDefaultsInstanceAndPlatformUrns) {
   auto tables = [](const SqlParsingResult& result) {
     return std::vector<std::string>{result.joins->at(0).left_tables.at(0),
@@ -155,6 +169,12 @@ TEST(ParseSqlLineage, LongFlatChainsDoNotRecurse) {
   ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
   EXPECT_THAT(result.joins->at(0).columns_involved,
               ElementsAre(ColumnInvolved{urn("db.s.x"), "a"}, ColumnInvolved{urn("db.s.b"), "k"}));
+
+  // The space kept between texts after so large a one gives a small text the same answer.
+  result = parse("select * from a join b on a.id = b.id");
+  ASSERT_TRUE(result.joins.has_value());
+  EXPECT_THAT(result.joins->at(0).left_tables, ElementsAre(urn("db.s.a")));
+  EXPECT_THAT(result.joins->at(0).right_tables, ElementsAre(urn("db.s.b")));
 
   std::string ctes = "with c0 as (select id from base)";
   for (int i = 1; i <= 2000; ++i) {
