@@ -51,7 +51,7 @@ SqlParsingResult parse_sql_lineage(std::string_view sql, std::string_view platfo
     std::vector<Token>& tokens = buffer.tokens();
     tokenize(sql, tokens);
     SyntaxArena arena;
-    std::vector<Statement> statements = parse_statements(sql, tokens, arena);
+    TreeVector<Statement> statements = parse_statements(sql, tokens, arena);
     std::vector<std::pair<std::uint32_t, JoinInfo>> found;
     for (Statement& statement : statements) {
       BoundStatement bound = bind_statement(statement, naming);

@@ -43,7 +43,7 @@ class Binder {
   BoundStatement take() { return std::move(bound_); }
 
  private:
-  void bind_queries(const std::vector<Query*>& queries) {
+  void bind_queries(const TreeVector<Query*>& queries) {
     for (Query* query : queries) bind_query(*query);
   }
 
@@ -64,7 +64,8 @@ class Binder {
       case FromKind::kTable:
         item.cte = item.name.size() == 1 ? find_cte(item.name[0]) : nullptr;
         if (!item.cte) {
-          item.urn = dataset_urn(naming_, item.name);
+          write_dataset_urn(naming_, item.name, urn_);
+          item.urn = urn_;
           item.table_id = table_id(item.urn);
         }
         break;
@@ -83,21 +84,21 @@ class Binder {
   }
 
   // Ids by linear search while there are few tables, by hash map beyond.
-  std::uint32_t table_id(const std::string& urn) {
-    std::vector<const std::string*>& names = bound_.table_names;
+  std::uint32_t table_id(std::string_view urn) {
+    TreeVector<std::string_view>& names = bound_.table_names;
     auto next = static_cast<std::uint32_t>(names.size());
     if (names.size() < kLinearTables) {
       for (std::uint32_t id = 0; id < next; ++id) {
-        if (*names[id] == urn) return id;
+        if (names[id] == urn) return id;
       }
     } else {
       if (table_ids_.empty()) {
-        for (std::uint32_t id = 0; id < next; ++id) table_ids_.emplace(*names[id], id);
+        for (std::uint32_t id = 0; id < next; ++id) table_ids_.emplace(names[id], id);
       }
       auto [it, added] = table_ids_.try_emplace(urn, next);
       if (!added) return it->second;
     }
-    names.push_back(&urn);
+    names.push_back(urn);
     return next;
   }
 
@@ -112,6 +113,7 @@ class Binder {
   }
 
   const DatasetNaming& naming_;
+  std::string urn_;                   // storage reused from table to table
   std::vector<const Cte*> in_scope_;  // innermost last
   std::unordered_map<std::string_view, std::vector<const Cte*>>
       visible_;  // by name, innermost last

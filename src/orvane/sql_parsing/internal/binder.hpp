@@ -17,15 +17,15 @@ struct JoinScope {
 };
 
 struct BoundStatement {
-  std::vector<JoinScope> scopes;
+  TreeVector<JoinScope> scopes;
   // Every CTE, each after the CTEs it reads (a recursive CTE's self-reference aside), so that
   // work done in this order never recurses along a chain of CTEs.
-  std::vector<const Cte*> ctes_in_dependency_order;
-  // The distinct physical tables, by FromItem::table_id.
-  std::vector<const std::string*> table_names;
+  TreeVector<const Cte*> ctes_in_dependency_order;
+  // The distinct physical tables' URN texts, by FromItem::table_id.
+  TreeVector<std::string_view> table_names;
 };
 
-// Binds `statement` in place.
+// Binds `statement` in place. The result lives in the statement's SyntaxArena.
 BoundStatement bind_statement(Statement& statement, const DatasetNaming& naming);
 
 }  // namespace orvane::sql_parsing::internal

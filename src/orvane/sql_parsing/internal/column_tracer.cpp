@@ -14,8 +14,7 @@ constexpr int kMaxTraceDepth = 512;
 const Trace kUntraceable{false, {}};
 const Trace kNoTable{true, {}};
 
-std::optional<std::size_t> index_of(const std::vector<std::string>& names,
-                                    const std::string& name) {
+std::optional<std::size_t> index_of(const NameParts& names, const std::string& name) {
   auto it = std::find(names.begin(), names.end(), name);
   if (it == names.end()) return std::nullopt;
   return static_cast<std::size_t>(it - names.begin());
@@ -36,7 +35,7 @@ struct TracedColumnEqual {
 // before any `*`.
 std::optional<std::size_t> position_in(const QueryBranch& branch, const std::string& column) {
   if (branch.query) return position_in(branch.query->branches.front(), column);
-  const std::vector<SelectItem>& items = branch.core->items;
+  const TreeVector<SelectItem>& items = branch.core->items;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i].star) return std::nullopt;
     if (items[i].name == column) return i;
@@ -148,7 +147,7 @@ Trace ColumnTracer::trace_query_at(const Query& query, std::size_t position) {
     if (branch.query) {
       part = trace_query_at(*branch.query, position);
     } else {
-      const std::vector<SelectItem>& items = branch.core->items;
+      const TreeVector<SelectItem>& items = branch.core->items;
       bool star_before =
           std::any_of(items.begin(), items.begin() + std::min(position + 1, items.size()),
                       [](const SelectItem& item) { return item.star; });
@@ -246,7 +245,7 @@ std::vector<std::string> ColumnTracer::unique_names(const std::vector<std::uint3
   for (std::uint32_t id : ids) {
     if (merged_in_[id] == merge_count_) continue;
     merged_in_[id] = merge_count_;
-    names.push_back(table_name(id));
+    names.emplace_back(table_name(id));
   }
   return names;
 }

@@ -44,13 +44,13 @@ struct Trace {
 class ColumnTracer {
  public:
   // `table_names`: BoundStatement::table_names of the statement traced.
-  explicit ColumnTracer(const std::vector<const std::string*>& table_names) : names_(table_names) {}
+  explicit ColumnTracer(const TreeVector<std::string_view>& table_names) : names_(table_names) {}
 
   // The CTEs in an order that keeps recursion shallow (BoundStatement::ctes_in_dependency_order):
   // when a CTE's tables are first needed, those of the CTEs before it are worked out first, so
   // no call recurses along a chain of CTEs. Other queries nest only as deep as the text does.
   // `ctes_in_dependency_order` must outlive the tracer.
-  void set_cte_order(const std::vector<const Cte*>& ctes_in_dependency_order) {
+  void set_cte_order(const TreeVector<const Cte*>& ctes_in_dependency_order) {
     cte_order_ = &ctes_in_dependency_order;
   }
 
@@ -64,7 +64,7 @@ class ColumnTracer {
   // Every physical table `source` reads through its FROM clauses (and those of the CTEs and
   // subqueries it reads), first-seen order, as ids for table_name.
   std::span<const std::uint32_t> tables(const FromItem& source);
-  const std::string& table_name(std::uint32_t id) const { return *names_[id]; }
+  std::string_view table_name(std::uint32_t id) const { return names_[id]; }
 
   // The names of `ids` in first-seen order, without duplicates.
   std::vector<std::string> unique_names(const std::vector<std::uint32_t>& ids);
@@ -85,10 +85,10 @@ class ColumnTracer {
   std::map<std::pair<const Query*, std::string>, Trace> by_name_;
   std::map<std::pair<const Query*, std::size_t>, Trace> by_position_;
   // Table lists are kept as ids: a chain of CTEs copies and merges them once per level.
-  const std::vector<const std::string*>& names_;
+  const TreeVector<std::string_view>& names_;
   std::unordered_map<const Query*, std::vector<std::uint32_t>> tables_;
   std::unordered_map<const FromItem*, std::vector<std::uint32_t>> group_tables_;
-  const std::vector<const Cte*>* cte_order_ = nullptr;
+  const TreeVector<const Cte*>* cte_order_ = nullptr;
   std::size_t next_cte_ = 0;              // cte_order_ before this index has its tables worked out
   std::vector<std::uint32_t> merged_in_;  // per id: the merge that last took it
   std::uint32_t merge_count_ = 0;

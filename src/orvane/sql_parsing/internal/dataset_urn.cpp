@@ -38,8 +38,8 @@ DatasetNaming make_dataset_naming(std::string_view platform,
   return naming;
 }
 
-std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::string>& parts) {
-  std::string urn;
+void write_dataset_urn(const DatasetNaming& naming, const NameParts& parts, std::string& urn) {
+  urn.clear();
   urn.reserve(64 + naming.platform.size() + naming.instance.size() + naming.default_db.size() +
               naming.default_schema.size() + 16 * parts.size());
   urn += "urn:orvane:dataset:(urn:orvane:dataPlatform:";
@@ -56,7 +56,6 @@ std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::stri
   if (parts.size() < 2 && !naming.default_schema.empty()) add_part(naming.default_schema);
   for (const std::string& part : parts) add_part(part.empty() ? std::string_view("public") : part);
   urn += ",PROD)";
-  return urn;
 }
 
 }  // namespace orvane::sql_parsing::internal

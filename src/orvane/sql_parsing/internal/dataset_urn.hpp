@@ -1,14 +1,14 @@
 // Dataset URN texts for the tables a statement names.
 //
 //   DatasetNaming naming = make_dataset_naming("snowflake", std::nullopt, "SALES", "PUBLIC");
-//   dataset_urn(naming, {"orders"})
-//   // "urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,sales.public.orders,PROD)"
+//   write_dataset_urn(naming, {"orders"}, urn);
+//   // urn == "urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,sales.public.orders,PROD)"
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include "orvane/sql_parsing/internal/syntax_tree.hpp"
 
 namespace orvane::sql_parsing::internal {
 
@@ -28,7 +28,8 @@ DatasetNaming make_dataset_naming(std::string_view platform,
 
 // `parts` are lower-cased name parts of a table as written (one to three; "" for the schema of
 // db..t, which is PUBLIC). Missing leading parts come from the defaults. The name is escaped as
-// every URN value is, so that the text parses back with the catalogue's URN types.
-std::string dataset_urn(const DatasetNaming& naming, const std::vector<std::string>& parts);
+// every URN value is, so that the text parses back with the catalogue's URN types. Written over
+// `urn`, whose storage the caller reuses from table to table.
+void write_dataset_urn(const DatasetNaming& naming, const NameParts& parts, std::string& urn);
 
 }  // namespace orvane::sql_parsing::internal

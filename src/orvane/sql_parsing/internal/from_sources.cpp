@@ -17,7 +17,7 @@ std::string_view last_name(const FromItem& source) {
   return {};  // an unaliased subquery, VALUES or stage
 }
 
-bool names_source(const FromItem& item, const std::vector<std::string>& qualifier) {
+bool names_source(const FromItem& item, const NameParts& qualifier) {
   if (!item.alias.empty()) return qualifier.size() == 1 && qualifier[0] == item.alias;
   if (qualifier.size() > item.name.size()) return false;
   // An unaliased table is named by its last parts: t, s.t or db.s.t.
@@ -35,7 +35,7 @@ void collect_sources(const FromItem& item, std::vector<const FromItem*>& sources
   for (const JoinStep& step : item.group.joins) collect_sources(*step.right, sources);
 }
 
-SourceIndex::SourceIndex(const std::vector<FromTerm>& from) {
+SourceIndex::SourceIndex(const TreeVector<FromTerm>& from) {
   for (const FromTerm& term : from) {
     add(*term.first);
     for (const JoinStep& step : term.joins) add(*step.right);
@@ -72,7 +72,7 @@ void SourceIndex::index(const FromItem* source) {
   if (!name.empty()) by_name_[name].push_back(source);
 }
 
-const FromItem* SourceIndex::find(const std::vector<std::string>& qualifier) const {
+const FromItem* SourceIndex::find(const NameParts& qualifier) const {
   if (qualifier.empty()) return nullptr;
   if (sources_.size() <= kLinearSources) {
     for (auto it = sources_.rbegin(); it != sources_.rend(); ++it) {

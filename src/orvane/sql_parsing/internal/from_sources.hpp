@@ -19,7 +19,7 @@ void collect_sources(const FromItem& item, std::vector<const FromItem*>& sources
 class SourceIndex {
  public:
   SourceIndex() = default;
-  explicit SourceIndex(const std::vector<FromTerm>& from);
+  explicit SourceIndex(const TreeVector<FromTerm>& from);
 
   // Adds the sources of `item`.
   void add(const FromItem& item);
@@ -27,7 +27,7 @@ class SourceIndex {
   void clear();
 
   // The last source that `qualifier` names (`alias`, `table`, `schema.table`, ...), or null.
-  const FromItem* find(const std::vector<std::string>& qualifier) const;
+  const FromItem* find(const NameParts& qualifier) const;
 
   const std::vector<const FromItem*>& sources() const { return sources_; }
 

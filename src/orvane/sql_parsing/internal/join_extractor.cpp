@@ -107,7 +107,7 @@ class JoinExtractor {
     info.columns_involved.reserve(involved_.size());
     for (TracedColumn& column : involved_) {
       std::optional<std::string> table;
-      if (column.table != kUntracedTable) table = tracer_.table_name(column.table);
+      if (column.table != kUntracedTable) table = std::string(tracer_.table_name(column.table));
       info.columns_involved.push_back(ColumnInvolved{std::move(table), std::move(column.column)});
     }
     if (!left_named) {
@@ -150,7 +150,7 @@ class JoinExtractor {
 
 }  // namespace
 
-void extract_joins(std::string_view sql, const std::vector<JoinScope>& scopes, ColumnTracer& tracer,
+void extract_joins(std::string_view sql, const TreeVector<JoinScope>& scopes, ColumnTracer& tracer,
                    std::vector<std::pair<std::uint32_t, JoinInfo>>& joins) {
   if (scopes.empty()) return;
   ScratchLease lease;

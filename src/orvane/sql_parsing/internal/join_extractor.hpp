@@ -20,7 +20,7 @@ inline constexpr std::size_t kMaxReportedEntries = 1'000'000;
 // Appends one JoinInfo per join step of `scopes` to `joins`, each with the byte offset of its
 // join keyword. Throws SqlSyntaxError when the joins would list more than kMaxReportedEntries
 // entries.
-void extract_joins(std::string_view sql, const std::vector<JoinScope>& scopes, ColumnTracer& tracer,
+void extract_joins(std::string_view sql, const TreeVector<JoinScope>& scopes, ColumnTracer& tracer,
                    std::vector<std::pair<std::uint32_t, JoinInfo>>& joins);
 
 }  // namespace orvane::sql_parsing::internal

@@ -172,8 +172,8 @@ bool is_query_free_statement(std::string_view word) {
 }
 
 // Splits the text of IDENTIFIER('db."My Schema".t') into lower-cased name parts.
-std::vector<std::string> split_identifier_text(std::string_view text) {
-  std::vector<std::string> parts(1);
+NameParts split_identifier_text(std::string_view text) {
+  NameParts parts(1);
   bool quoted = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
@@ -198,8 +198,8 @@ class Parser {
   Parser(std::string_view sql, const std::vector<Token>& tokens, SyntaxArena& arena)
       : sql_(sql), tokens_(tokens), arena_(arena) {}
 
-  std::vector<Statement> parse_all() {
-    std::vector<Statement> statements;
+  TreeVector<Statement> parse_all() {
+    TreeVector<Statement> statements;
     while (!at_end()) {
       if (accept(Punct::kSemicolon)) continue;
       statements.push_back(parse_statement());
@@ -338,7 +338,7 @@ class Parser {
   }
 
   // Skips a balanced parenthesised run, keeping any subquery found inside.
-  void skip_parenthesised(std::vector<Query*>& subqueries) {
+  void skip_parenthesised(TreeVector<Query*>& subqueries) {
     DepthGuard guard(*this);
     expect(Punct::kLParen, "'('");
     while (!accept(Punct::kRParen)) {
@@ -364,7 +364,7 @@ class Parser {
     return core;
   }
 
-  void parse_column_list(std::vector<std::string>* names) {
+  void parse_column_list(NameParts* names) {
     expect(Punct::kLParen, "'('");
     do {
       std::string name = expect_identifier("a column name");
@@ -498,7 +498,7 @@ class Parser {
       expect(Punct::kRParen, "')'");
     }
     // The rest is the source location and load options.
-    std::vector<Query*> ignored;
+    TreeVector<Query*> ignored;
     while (!at_end() && !at(Punct::kSemicolon)) {
       if (at(Punct::kLParen)) {
         skip_parenthesised(ignored);
@@ -525,7 +525,7 @@ class Parser {
     }
   }
 
-  static void move_subqueries(ExprRefs& refs, std::vector<Query*>& into) {
+  static void move_subqueries(ExprRefs& refs, TreeVector<Query*>& into) {
     into.insert(into.end(), refs.subqueries.begin(), refs.subqueries.end());
     refs.subqueries.clear();
   }
@@ -751,7 +751,7 @@ class Parser {
   }
 
   // ---- FROM ------------------------------------------------------------------------------
-  void parse_from_list(std::vector<FromTerm>& from) {
+  void parse_from_list(TreeVector<FromTerm>& from) {
     do {
       FromTerm term;
       term.first = parse_from_primary();
@@ -814,7 +814,7 @@ class Parser {
         if (!step.has_condition) step.condition_begin = cur().begin;
         step.has_condition = true;
         advance();
-        std::vector<std::string> columns;
+        NameParts columns;
         parse_column_list(&columns);
         for (std::string& column : columns) {
           step.condition.columns.push_back(ColumnRef{{}, std::move(column)});
@@ -826,8 +826,8 @@ class Parser {
     }
   }
 
-  std::vector<std::string> parse_object_name() {
-    std::vector<std::string> parts;
+  NameParts parse_object_name() {
+    NameParts parts;
     parts.reserve(3);  // db.schema.table, without growing
     parts.push_back(expect_identifier("a table name"));
     while (accept(Punct::kDot)) {
@@ -872,7 +872,7 @@ class Parser {
     } else if (at_identifier() &&
                (cur().kind == TokenKind::kQuotedIdent || !is_clause_keyword(cur().keyword) ||
                 is(peek(), Punct::kLParen))) {
-      std::vector<std::string> name = parse_object_name();
+      NameParts name = parse_object_name();
       if (at(Punct::kLParen)) {
         // A table function: FLATTEN(...), TABLE(...), GENERATOR(...), SPLIT_TO_TABLE(...), ...
         item = arena_.new_from_item(FromKind::kFunction);
@@ -1254,7 +1254,7 @@ class Parser {
     accept_word("PRECISION");
     accept_word("VARYING");
     if (at(Punct::kLParen)) {
-      std::vector<Query*> ignored;
+      TreeVector<Query*> ignored;
       skip_parenthesised(ignored);
     }
   }
@@ -1355,8 +1355,8 @@ class Parser {
 
 }  // namespace
 
-std::vector<Statement> parse_statements(std::string_view sql, const std::vector<Token>& tokens,
-                                        SyntaxArena& arena) {
+TreeVector<Statement> parse_statements(std::string_view sql, const std::vector<Token>& tokens,
+                                       SyntaxArena& arena) {
   return Parser(sql, tokens, arena).parse_all();
 }
 

@@ -18,7 +18,7 @@ namespace orvane::sql_parsing::internal {
 
 // The statements of `sql` (separated by semicolons), their nodes owned by `arena`. `tokens` are
 // tokenize(sql). Throws SqlSyntaxError, also when nesting exceeds kMaxSqlNestingDepth.
-std::vector<Statement> parse_statements(std::string_view sql, const std::vector<Token>& tokens,
-                                        SyntaxArena& arena);
+TreeVector<Statement> parse_statements(std::string_view sql, const std::vector<Token>& tokens,
+                                       SyntaxArena& arena);
 
 }  // namespace orvane::sql_parsing::internal

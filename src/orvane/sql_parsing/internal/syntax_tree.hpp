@@ -4,6 +4,7 @@
 // after UNION) are flat lists, so walking a tree recurses only as deep as the text nests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory_resource>
@@ -12,27 +13,59 @@
 
 namespace orvane::sql_parsing::internal {
 
+// The memory of the SyntaxArena current on this thread; throws std::logic_error when there is
+// none (a tree built outside a parse).
+std::pmr::memory_resource& current_tree_memory();
+
+// Allocator of the vectors inside the tree: they take their memory from the current SyntaxArena
+// and give nothing back, the arena releasing it all at once. A parse builds a few dozen small
+// vectors per statement, and taking each from the heap and returning it cost as much as the
+// parse itself. A vector using it must not outlive the arena it was filled in.
+template <class T>
+struct TreeAllocator {
+  using value_type = T;
+  TreeAllocator() = default;
+  template <class U>
+  TreeAllocator(const TreeAllocator<U>&) {}  // implicit: containers rebind it
+  T* allocate(std::size_t count) {
+    return static_cast<T*>(current_tree_memory().allocate(count * sizeof(T), alignof(T)));
+  }
+  void deallocate(T*, std::size_t) {}
+  template <class U>
+  bool operator==(const TreeAllocator<U>&) const {
+    return true;
+  }
+};
+
+template <class T>
+using TreeVector = std::vector<T, TreeAllocator<T>>;
+
+using TreeString = std::basic_string<char, std::char_traits<char>, TreeAllocator<char>>;
+
+// Parts of a dotted name, lower-cased: `db.schema.table`, or the qualifier `t` of `t.column`.
+using NameParts = TreeVector<std::string>;
+
 struct Query;
 struct FromItem;
 
 // Identifier names are lower-cased (see identifier_name).
 struct ColumnRef {
-  std::vector<std::string> qualifier;  // empty when unqualified
+  NameParts qualifier;  // empty when unqualified
   std::string column;
 };
 
 // What an expression (or a run of expressions) reads.
 struct ExprRefs {
-  bool keep_columns = false;       // columns are kept only where joins are traced through them
-  std::vector<ColumnRef> columns;  // outside subqueries, in textual order
-  std::vector<Query*> subqueries;
+  bool keep_columns = false;      // columns are kept only where joins are traced through them
+  TreeVector<ColumnRef> columns;  // outside subqueries, in textual order
+  TreeVector<Query*> subqueries;
 };
 
 struct SelectItem {
-  bool star = false;                        // `*` or `q.*`
-  std::vector<std::string> star_qualifier;  // the `q` of `q.*`
-  std::string name;                         // output name; empty for an unnamed expression
-  std::vector<ColumnRef> columns;           // what the expression reads
+  bool star = false;              // `*` or `q.*`
+  NameParts star_qualifier;       // the `q` of `q.*`
+  std::string name;               // output name; empty for an unnamed expression
+  TreeVector<ColumnRef> columns;  // what the expression reads
 };
 
 struct JoinStep {
@@ -48,12 +81,12 @@ struct JoinStep {
 // `first JOIN x ON ... JOIN y ON ...`: one comma-separated item of a FROM clause.
 struct FromTerm {
   FromItem* first = nullptr;
-  std::vector<JoinStep> joins;
+  TreeVector<JoinStep> joins;
 };
 
 struct Cte {
   std::string name;
-  std::vector<std::string> columns;
+  NameParts columns;
   Query* query = nullptr;
   bool recursive = false;
 };
@@ -70,22 +103,22 @@ enum class FromKind {
 struct FromItem {
   FromKind kind = FromKind::kTable;
   std::string alias;
-  std::vector<std::string> column_aliases;
-  bool pivoted = false;            // PIVOT/UNPIVOT reshapes the columns
-  std::vector<std::string> name;   // kTable: name parts; "" for the empty part of db..t
-  Query* query = nullptr;          // kSubquery
-  FromTerm group;                  // kGroup
-  std::vector<Query*> subqueries;  // inside function arguments, PIVOT, time travel, ...
+  NameParts column_aliases;
+  bool pivoted = false;           // PIVOT/UNPIVOT reshapes the columns
+  NameParts name;                 // kTable: name parts; "" for the empty part of db..t
+  Query* query = nullptr;         // kSubquery
+  FromTerm group;                 // kGroup
+  TreeVector<Query*> subqueries;  // inside function arguments, PIVOT, time travel, ...
   // Set when the statement is bound: a kTable is either a CTE or a physical table.
   const Cte* cte = nullptr;
-  std::string urn;
+  TreeString urn;
   std::uint32_t table_id = 0;  // index of `urn` in BoundStatement::table_names
 };
 
 struct SelectCore {
-  std::vector<SelectItem> items;
-  std::vector<FromTerm> from;
-  std::vector<Query*> subqueries;  // in the select list, WHERE, GROUP BY, HAVING, QUALIFY, ...
+  TreeVector<SelectItem> items;
+  TreeVector<FromTerm> from;
+  TreeVector<Query*> subqueries;  // in the select list, WHERE, GROUP BY, HAVING, QUALIFY, ...
 };
 
 // One operand of a chain of set operations; exactly one member is set, or none for VALUES.
@@ -95,23 +128,25 @@ struct QueryBranch {
 };
 
 struct Query {
-  std::vector<Cte*> ctes;
-  std::vector<QueryBranch> branches;  // UNION/EXCEPT/MINUS/INTERSECT operands, in order
-  std::vector<Query*> subqueries;     // in ORDER BY, LIMIT, ...
+  TreeVector<Cte*> ctes;
+  TreeVector<QueryBranch> branches;  // UNION/EXCEPT/MINUS/INTERSECT operands, in order
+  TreeVector<Query*> subqueries;     // in ORDER BY, LIMIT, ...
 };
 
 // A statement is a set of roots: queries (SELECT, the source of INSERT/CREATE/COPY) and select
 // cores standing for DML clauses (UPDATE ... FROM, MERGE ... USING, DELETE ... USING).
 struct Statement {
-  std::vector<Query*> queries;
-  std::vector<SelectCore*> cores;
+  TreeVector<Query*> queries;
+  TreeVector<SelectCore*> cores;
 };
 
-// Owns every node of the statements parsed from one text. Nodes come from a buffer inside the
-// arena first, so a short text costs no heap allocation for them.
+// Owns every node of the statements parsed from one text, and is the current arena of its
+// thread (for TreeAllocator) from construction to destruction. Memory comes from a buffer inside
+// the arena first, so a short text costs no heap allocation for its tree.
 class SyntaxArena {
  public:
-  SyntaxArena() = default;
+  SyntaxArena();
+  ~SyntaxArena();
   SyntaxArena(const SyntaxArena&) = delete;
   SyntaxArena& operator=(const SyntaxArena&) = delete;
 
@@ -127,6 +162,7 @@ class SyntaxArena {
  private:
   alignas(std::max_align_t) char buffer_[16384];
   std::pmr::monotonic_buffer_resource memory_{buffer_, sizeof buffer_};
+  std::pmr::memory_resource* previous_;  // the arena current before this one
   std::pmr::deque<Query> queries_{&memory_};
   std::pmr::deque<SelectCore> cores_{&memory_};
   std::pmr::deque<FromItem> from_items_{&memory_};
