@@ -4,45 +4,12 @@
 #include "platform/errors/errors.hpp"
 #include "tests/orvane_semantic_agent/semantic_model/worked_example.hpp"
 #include "tests/support/expect_throw.hpp"
+#include "tests/support/worked_example_yaml.hpp"
 
 namespace orvane_semantic_agent::semantic_model {
 namespace {
 
 using platform::Value;
-
-constexpr const char* kWorkedExampleYaml =
-    "name: semantic_model\n"
-    "tables:\n"
-    "- name: queries\n"
-    "  base_table:\n"
-    "    database: snowflake\n"
-    "    schema: metadata\n"
-    "    table: queries\n"
-    "  primary_key:\n"
-    "    columns:\n"
-    "    - query_urn\n"
-    "  filters:\n"
-    "  - name: system_queries\n"
-    "    expr: source = 'SYSTEM'\n"
-    "    synonyms:\n"
-    "    - system\n"
-    "- name: datasets\n"
-    "  base_table:\n"
-    "    database: snowflake\n"
-    "    schema: metadata\n"
-    "    table: datasets\n"
-    "  primary_key:\n"
-    "    columns:\n"
-    "    - urn\n"
-    "relationships:\n"
-    "- name: queries_datasets\n"
-    "  left_table: queries\n"
-    "  right_table: datasets\n"
-    "  relationship_columns:\n"
-    "  - left_column: dataset\n"
-    "    right_column: urn\n"
-    "  join_type: left_outer\n"
-    "  relationship_type: many_to_one\n";
 
 // A model of one table "t" whose YAML body follows `table_extra` lines of the table.
 std::string one_table_yaml(const std::string& table_extra, const std::string& model_extra = "") {
@@ -58,8 +25,8 @@ std::string one_table_yaml(const std::string& table_extra, const std::string& mo
 
 TEST(Yaml, WorkedExampleWritesAndReadsBack) {
   const SemanticModel model = testing::worked_example();
-  EXPECT_EQ(model.to_yaml(), kWorkedExampleYaml);
-  const auto back = SemanticModel::from_yaml(kWorkedExampleYaml);
+  EXPECT_EQ(model.to_yaml(), osa_test::kWorkedExampleYaml);
+  const auto back = SemanticModel::from_yaml(osa_test::kWorkedExampleYaml);
   EXPECT_EQ(back->model_dump(), model.model_dump());
   EXPECT_NE(back->tables[0], model.tables[0]);
 }

@@ -10,6 +10,7 @@
 #include "platform/errors/errors.hpp"
 #include "platform/yaml/yaml.hpp"
 #include "tests/support/expect_throw.hpp"
+#include "tests/support/worked_example_yaml.hpp"
 
 namespace {
 
@@ -158,39 +159,7 @@ TEST(YamlDump, WritesTheModelExampleLineForLine) {
                                                                        {"right_column", "urn"}}}},
                                                {"join_type", "left_outer"},
                                                {"relationship_type", "many_to_one"}}}}};
-  EXPECT_EQ(dump(tree),
-            "name: semantic_model\n"
-            "tables:\n"
-            "- name: queries\n"
-            "  base_table:\n"
-            "    database: snowflake\n"
-            "    schema: metadata\n"
-            "    table: queries\n"
-            "  primary_key:\n"
-            "    columns:\n"
-            "    - query_urn\n"
-            "  filters:\n"
-            "  - name: system_queries\n"
-            "    expr: source = 'SYSTEM'\n"
-            "    synonyms:\n"
-            "    - system\n"
-            "- name: datasets\n"
-            "  base_table:\n"
-            "    database: snowflake\n"
-            "    schema: metadata\n"
-            "    table: datasets\n"
-            "  primary_key:\n"
-            "    columns:\n"
-            "    - urn\n"
-            "relationships:\n"
-            "- name: queries_datasets\n"
-            "  left_table: queries\n"
-            "  right_table: datasets\n"
-            "  relationship_columns:\n"
-            "  - left_column: dataset\n"
-            "    right_column: urn\n"
-            "  join_type: left_outer\n"
-            "  relationship_type: many_to_one\n");
+  EXPECT_EQ(dump(tree), osa_test::kWorkedExampleYaml);
 }
 
 }  // namespace
