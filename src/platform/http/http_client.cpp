@@ -12,8 +12,12 @@
 #include <random>
 #include <thread>
 
+#include "platform/text/trim.hpp"
+
 namespace platform::http {
 namespace {
+
+using platform::text::trim;
 
 void init_curl_once() {
   static std::once_flag once;
@@ -25,16 +29,6 @@ bool equals_ignore_case(std::string_view a, std::string_view b) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 size_t write_body(char* data, size_t size, size_t count, void* user) {

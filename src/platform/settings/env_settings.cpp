@@ -6,11 +6,14 @@
 #include <cmath>
 
 #include "platform/errors/errors.hpp"
+#include "platform/text/trim.hpp"
 
 extern char** environ;
 
 namespace platform::settings {
 namespace {
+
+using platform::text::trim;
 
 std::string lower(std::string_view text) {
   std::string result(text);
@@ -22,16 +25,6 @@ std::string upper(std::string_view text) {
   std::string result(text);
   for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return result;
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 }  // namespace
