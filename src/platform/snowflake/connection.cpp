@@ -8,9 +8,9 @@
 #include "platform/errors/errors.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
-#include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "platform/snowflake/statement_splitter.hpp"
+#include "platform/uuid/uuid.hpp"
 
 namespace platform::snowflake {
 namespace {
@@ -85,7 +85,7 @@ QueryResult Connection::execute(std::string_view statement) {
   body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
   nlohmann::json envelope =
       rest_->call({.path = "/queries/v1/query-request",
-                   .query = {{"requestId", internal::uuid4()}},
+                   .query = {{"requestId", platform::uuid::uuid4()}},
                    .body = nlohmann::json(body),
                    .accept = file_transfer ? "application/json" : "application/snowflake",
                    .retry = true});

@@ -11,6 +11,7 @@
 #include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/key_pair_jwt.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/uuid/uuid.hpp"
 
 namespace platform::snowflake {
 namespace {
@@ -102,7 +103,8 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
   milliseconds backoff = kBackoffBase;
   long last_reason = 0;  // the last status, or 0 for a connection error
   for (int attempt = 0;; ++attempt) {
-    std::vector<std::pair<std::string, std::string>> markers{{"request_guid", internal::uuid4()}};
+    std::vector<std::pair<std::string, std::string>> markers{
+        {"request_guid", platform::uuid::uuid4()}};
     http::Request request{.method = plan.method, .headers = plan.headers};
     const auto remaining = std::chrono::duration_cast<milliseconds>(plan.deadline - Clock::now());
     request.total_timeout = std::max(milliseconds(1), std::min(plan.request_timeout, remaining));
@@ -232,7 +234,7 @@ void RestClient::login() {
 }
 
 void RestClient::login_locked() {
-  std::vector<std::pair<std::string, std::string>> query{{"requestId", internal::uuid4()}};
+  std::vector<std::pair<std::string, std::string>> query{{"requestId", platform::uuid::uuid4()}};
   if (!options_.warehouse.empty()) query.emplace_back("warehouse", options_.warehouse);
   if (!options_.database.empty()) query.emplace_back("databaseName", options_.database);
   if (!options_.schema.empty()) query.emplace_back("schemaName", options_.schema);
@@ -345,7 +347,8 @@ void RestClient::close_session() noexcept {
   try {
     const std::string used_token = token();
     if (used_token.empty()) return;
-    Call close{.path = "/session", .query = {{"delete", "true"}, {"requestId", internal::uuid4()}}};
+    Call close{.path = "/session",
+               .query = {{"delete", "true"}, {"requestId", platform::uuid::uuid4()}}};
     const nlohmann::json envelope = exchange(close, used_token);
     const std::string code = code_of(envelope);
     // A session that is gone or expired is as closed as it gets.

@@ -1,4 +1,4 @@
-// Small encodings the protocol needs: base64 (standard and URL-safe), fresh UUIDs, gzip.
+// Small encodings the protocol needs: base64 (standard and URL-safe), URL encoding, gzip.
 #pragma once
 
 #include <string>
@@ -9,8 +9,6 @@ namespace platform::snowflake::internal {
 std::string base64(std::string_view bytes);
 // URL-safe alphabet without padding, as JWTs use it.
 std::string base64url(std::string_view bytes);
-// A random version-4 UUID, "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".
-std::string uuid4();
 // Percent-encodes a URL query value.
 std::string url_encode(std::string_view text);
 // The text inflated when it starts with the gzip magic bytes; otherwise unchanged. Throws
