@@ -36,18 +36,10 @@ std::filesystem::path make_temp_dir() {
 }
 
 std::deque<std::pair<int, std::string>> read_analyst_script(const std::string& path) {
-  std::deque<std::pair<int, std::string>> answers;
-  if (path.empty()) return answers;
+  if (path.empty()) return {};
   std::ifstream file(path);
   if (!file) throw std::runtime_error("cannot read the analyst script " + path);
-  const auto script = nlohmann::json::parse(file, nullptr, false);
-  if (!script.is_array()) throw std::runtime_error("the analyst script is not a JSON array");
-  for (const auto& answer : script) {
-    const auto& body = answer.contains("body") ? answer["body"] : nlohmann::json("");
-    answers.emplace_back(answer.value("status", 200),
-                         body.is_string() ? body.get<std::string>() : body.dump());
-  }
-  return answers;
+  return analyst_answers_of(nlohmann::json::parse(file, nullptr, false));
 }
 
 // The token inside `Snowflake Token="..."`; empty when the header has another form.
@@ -59,6 +51,17 @@ std::string token_of(const httplib::Request& request) {
 }
 
 }  // namespace
+
+std::deque<std::pair<int, std::string>> analyst_answers_of(const nlohmann::json& script) {
+  if (!script.is_array()) throw std::runtime_error("the analyst script is not a JSON array");
+  std::deque<std::pair<int, std::string>> answers;
+  for (const auto& answer : script) {
+    const auto& body = answer.contains("body") ? answer["body"] : nlohmann::json("");
+    answers.emplace_back(answer.value("status", 200),
+                         body.is_string() ? body.get<std::string>() : body.dump());
+  }
+  return answers;
+}
 
 FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
     : options(std::move(chosen)),
@@ -199,6 +202,7 @@ FakeSnowflake::FakeSnowflake(FakeSnowflakeOptions options)
   add_session_routes(fake);
   add_query_routes(fake);
   add_analyst_route(fake);
+  add_control_routes(fake);
   for (const char* method : {"GET", "POST"}) {
     fake.route(method, ".*", [](const httplib::Request& request, httplib::Response& response) {
       Impl::reply(response,
@@ -262,11 +266,15 @@ std::vector<RecordedRequest> FakeSnowflake::requests() const {
   return impl_->recorded;
 }
 
+int FakeSnowflake::Impl::open_session_count() const {
+  int open = 0;
+  for (const auto& session : sessions) open += !session.closed;
+  return open;
+}
+
 int FakeSnowflake::open_sessions() const {
   std::lock_guard lock(impl_->mutex);
-  int open = 0;
-  for (const auto& session : impl_->sessions) open += !session.closed;
-  return open;
+  return impl_->open_session_count();
 }
 
 int FakeSnowflake::executions(const std::string& sql_text) const {

@@ -28,6 +28,9 @@
 //                                         needs the header x-amz-server-side-encryption-
 //                                         customer-key: <qrmk of the result>, else 400
 //   POST /api/v2/cortex/analyst/message   the next scripted answer (status and body)
+// and, for tests that drive the fake as a separate program:
+//   GET  /__fake__/state                  {"open_sessions": n, "analyst_answers_left": n}
+//   POST /__fake__/analyst-answers        appends scripted answers (the script file's format)
 // A session token that is unknown answers HTTP 401 with code 390104; an expired one code 390112;
 // a closed session 390111.
 //

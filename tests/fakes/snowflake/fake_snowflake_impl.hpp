@@ -66,6 +66,8 @@ struct FakeSnowflake::Impl {
   WarehouseSession* authorize(const httplib::Request& request, httplib::Response& response,
                               bool master = false);
 
+  // Logged-in sessions not yet closed. Call with `mutex` held.
+  int open_session_count() const;
   std::string new_token(const char* kind);
   std::string new_query_id();
   // The request body, inflated when it arrived gzip-compressed.
@@ -102,5 +104,10 @@ struct FakeSnowflake::Impl {
 void add_session_routes(FakeSnowflake::Impl& fake);
 void add_query_routes(FakeSnowflake::Impl& fake);
 void add_analyst_route(FakeSnowflake::Impl& fake);
+void add_control_routes(FakeSnowflake::Impl& fake);
+
+// Scripted analyst answers from a JSON array [{"status": 200, "body": {...} or "text"}]; throws
+// std::runtime_error for anything else.
+std::deque<std::pair<int, std::string>> analyst_answers_of(const nlohmann::json& script);
 
 }  // namespace fakes
