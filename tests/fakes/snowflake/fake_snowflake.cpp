@@ -67,6 +67,7 @@ FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
     : options(std::move(chosen)),
       engine(options.sqlite_path),
       analyst_answers(read_analyst_script(options.analyst_script)) {
+  if (!options.seed_sql.empty()) engine.run_script(options.seed_sql);
   if (options.tls) {
     std::filesystem::path directory = options.tls_dir;
     if (directory.empty()) directory = owned_tls_dir = make_temp_dir();

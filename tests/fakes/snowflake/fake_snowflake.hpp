@@ -52,6 +52,7 @@ namespace fakes {
 
 struct FakeSnowflakeOptions {
   std::string sqlite_path;  // empty = a fresh in-memory database
+  std::string seed_sql;     // SQLite statements run once the database is open
   bool tls = true;          // HTTPS with a freshly generated CA; false = plain HTTP
   std::string tls_dir;      // where ca.pem/server.pem/server.key go; empty = a temp dir
   std::string user = "tester", password = "secret";

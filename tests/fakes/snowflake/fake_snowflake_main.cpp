@@ -1,6 +1,7 @@
 // Runs the fake warehouse by hand:
-//   fake_snowflake --port N --sqlite FILE [--http] [--tls-dir DIR] [--user U --password P]
-//                  [--analyst-script FILE] [--public-key FILE] [--oauth-token T]
+//   fake_snowflake --port N --sqlite FILE [--seed-sql FILE] [--http] [--tls-dir DIR]
+//                  [--user U --password P] [--analyst-script FILE] [--public-key FILE]
+//                  [--oauth-token T]
 //                  [--programmatic-access-token T] [--rows-per-chunk N]
 // Prints "listening on 127.0.0.1:N" once ready and serves until SIGINT or SIGTERM.
 #include <fstream>
@@ -13,8 +14,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: fake_snowflake --port N --sqlite FILE [--http] [--tls-dir DIR] [--user U "
-    "--password P] [--analyst-script FILE] [--public-key FILE] [--oauth-token T] "
+    "usage: fake_snowflake --port N --sqlite FILE [--seed-sql FILE] [--http] [--tls-dir DIR] "
+    "[--user U --password P] [--analyst-script FILE] [--public-key FILE] [--oauth-token T] "
     "[--programmatic-access-token T] [--rows-per-chunk N]\n";
 
 std::string read_file(const std::string& path) {
@@ -33,6 +34,8 @@ fakes::FakeSnowflakeOptions parse_options(const fakes::Flags& flags) {
       options.port = std::stoi(value);
     } else if (name == "sqlite") {
       options.sqlite_path = value;
+    } else if (name == "seed-sql") {
+      options.seed_sql = read_file(value);
     } else if (name == "tls-dir") {
       options.tls_dir = value;
     } else if (name == "user") {
