@@ -237,6 +237,8 @@ class Parser {
 }  // namespace
 
 ParsedDotenv parse_dotenv(std::string_view text, const EnvironmentLookup& environment) {
+  // Some editors open a UTF-8 file with a byte order mark; it is no part of the first name.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   return Parser(text, environment).parse();
 }
 

@@ -14,9 +14,10 @@
 // as in loading), else the value of the last earlier line that set NAME, else the default
 // after ":-" (taken as written), else the empty text. `$NAME` without braces stays as written.
 //
-// A statement that does not parse (an unclosed quote, text after a closing quote, a line that
-// starts with "=", a name holding "=", a NUL byte) is skipped to the end of its first line and
-// its line number recorded; parsing goes on with the next line. Never throws for any text.
+// A UTF-8 byte order mark at the start is dropped. A statement that does not parse (an unclosed
+// quote, text after a closing quote, a line that starts with "=", a name holding "=", a NUL byte)
+// is skipped to the end of its first line and its line number recorded; parsing goes on with the
+// next line. Never throws for any text.
 #pragma once
 
 #include <functional>

@@ -37,6 +37,9 @@ TEST(ParseDotenv, CommentsBlankLinesExportAndSpacing) {
             (Values{{"A", "1"}, {"B", "2"}, {"C", "three"}, {"D", "4"}, {"E", ""}}));
   // "export" alone is a name; a name without "=" sets nothing.
   EXPECT_EQ(values("export=x\nFLAG\n# only=comment\n"), (Values{{"export", "x"}}));
+  EXPECT_EQ(values("\xEF\xBB\xBF"
+                   "A=1\n"),
+            (Values{{"A", "1"}}));  // a byte order mark
 }
 
 TEST(ParseDotenv, UnquotedValuesDropTrailingCommentsOnlyAfterABlank) {
