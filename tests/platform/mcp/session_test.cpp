@@ -211,6 +211,8 @@ TEST_F(SessionTest, EveryProtocolErrorHasItsCodeAndTheIdWhenThereIsOne) {
       {"{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"p\xC3\x28\"}", error_of(-1, -32700)},
       {R"({"jsonrpc":"2.0","id":1,"method":"\ud800"})", error_of(-1, -32700)},
       {std::string(200, '[') + std::string(200, ']'), error_of(-1, -32700)},
+      {R"({"jsonrpc":"2.0","id":1e999,"method":"ping"})", error_of(-1, -32700)},
+      {"8E888", error_of(-1, -32700)},
       {"42", error_of(-1, -32600)},
       {R"("ping")", error_of(-1, -32600)},
       {R"({"jsonrpc":"2.0","id":2})", error_of(2, -32600)},

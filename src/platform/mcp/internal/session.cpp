@@ -49,7 +49,8 @@ std::variant<Json, std::string> parse(std::string_view line) {
   }
   try {
     return Json::parse(line.begin(), line.end());
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number out of range (out_of_range.406).
     std::string_view text = error.what();
     // nlohmann's "[json.exception.parse_error.101] " id says nothing to a client.
     if (const auto end = text.find("] "); text.starts_with("[json.") && end != text.npos) {
