@@ -1,0 +1,237 @@
+// End-to-end checks of the built server: the official MCP client drives orvane-semantic-agent
+// over stdio, against the fake catalogue, fake LLM and fake warehouse as separate programs.
+//
+//   node tests/e2e/server_e2e.mjs <build bin directory>
+//
+// One server generates its models from the catalogue; a second one answers against a hard-coded
+// model file (CORTEX_HARDCODED_MODEL_FILE), which keeps the analyst and warehouse cases free of
+// LLM answers.
+import assert from 'node:assert/strict';
+import { rmSync, readdirSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { after, before, describe, it } from 'node:test';
+import { fileURLToPath } from 'node:url';
+
+import { TOOL, makeWorkDir, startFakes, startServer } from './lib/system.mjs';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const demo = path.resolve(here, '../../demo');
+const binDir = path.resolve(process.argv[2] ?? path.join(here, '../../build/bin'));
+
+const ORDERS = 'urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,shop_db.public.orders,PROD)';
+const CUSTOMERS = 'urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,shop_db.public.customers,PROD)';
+const CHART = 'urn:orvane:chart:(looker,sales_dashboard)';
+
+const answer = (...content) => ({ status: 200, body: { message: { role: 'analyst', content } } });
+const text = (value) => ({ type: 'text', text: value });
+const sql = (statement) => ({ type: 'sql', statement });
+
+const call = (server, args, options) =>
+  server.client.callTool({ name: TOOL, arguments: args }, undefined, options);
+// The failure's message, as the server reports a failed call.
+const errorText = (result) => {
+  assert.equal(result.isError, true, JSON.stringify(result));
+  const message = result.content.map((block) => block.text).join('');
+  const prefix = `Error executing tool ${TOOL}: `;
+  assert.ok(message.startsWith(prefix), message);
+  return message.slice(prefix.length);
+};
+
+let workDir;
+let fakes;
+
+before(async () => {
+  workDir = makeWorkDir(tmpdir(), 'osa-e2e-');
+  fakes = await startFakes({
+    binDir, workDir,
+    catalogue: path.join(demo, 'catalogue.json'),
+    warehouseSql: path.join(demo, 'warehouse.sql'),
+    llmScript: path.join(demo, 'llm.json'),
+  });
+});
+
+after(async () => {
+  await fakes?.stop();
+  rmSync(workDir, { recursive: true, force: true });
+});
+
+describe('a server that generates its models', () => {
+  let server;
+  before(async () => { server = await startServer({ binDir, workDir, fakes, name: 'generating' }); });
+  after(async () => { await server?.close(); });
+
+  it('lists the one tool with its two required parameters', async () => {
+    const { tools } = await server.client.listTools();
+    assert.equal(tools.length, 1);
+    assert.equal(tools[0].name, TOOL);
+    assert.match(tools[0].description, /^The Cortex Analyst is an agent/);
+    assert.deepEqual(tools[0].inputSchema.required, ['query', 'candidate_urns']);
+    assert.deepEqual(Object.keys(tools[0].inputSchema.properties), ['query', 'candidate_urns']);
+    assert.equal(tools[0].outputSchema.type, 'object');
+  });
+
+  it('answers with rows from a model generated from the catalogue', async () => {
+    await fakes.addAnalystAnswers([answer(
+      text('Revenue per country: '), sql(
+        'SELECT c.COUNTRY, SUM(o.AMOUNT) AS REVENUE FROM ORDERS o JOIN CUSTOMERS c ' +
+        'ON o.CUSTOMER_ID = c.CUSTOMER_ID GROUP BY c.COUNTRY ORDER BY REVENUE DESC'),
+      text('highest first.'), { type: 'suggestions', suggestions: ['And per month?'] })]);
+    const result = await call(server, { query: 'Revenue per country?', candidate_urns: [ORDERS] });
+    assert.notEqual(result.isError, true, JSON.stringify(result));
+    assert.deepEqual(result.structuredContent, {
+      text: 'Revenue per country: highest first.',
+      sql: 'SELECT c.COUNTRY, SUM(o.AMOUNT) AS REVENUE FROM ORDERS o JOIN CUSTOMERS c ' +
+        'ON o.CUSTOMER_ID = c.CUSTOMER_ID GROUP BY c.COUNTRY ORDER BY REVENUE DESC',
+      results: [{ COUNTRY: 'DE', REVENUE: 310.0 }, { COUNTRY: 'GB', REVENUE: 162.75 },
+        { COUNTRY: 'US', REVENUE: 99.99 }],
+    });
+    assert.deepEqual(JSON.parse(result.content[0].text), result.structuredContent);
+    const logs = server.stderr().join('\n');
+    assert.match(logs, /Building semantic model file for \[DatasetUrn\('urn:orvane:dataset:\(urn:orvane:dataPlatform:snowflake,shop_db\.public\.orders,PROD\)'\)\]/);
+    assert.match(logs, /Semantic model: \{/);
+    assert.match(logs, /"name": "customers"/, 'the joined table is part of the model');
+
+    const [dir] = server.serverDirs();
+    assert.equal(statSync(dir).mode & 0o777, 0o700);
+    const files = readdirSync(dir);
+    assert.equal(files.length, 1);
+    assert.match(files[0], /^semantic_model_[0-9a-f]{8}_[0-9a-f]{4}_4[0-9a-f]{3}_[89ab][0-9a-f]{3}_[0-9a-f]{12}\.yml$/);
+    assert.equal(files[0].length, 55);
+    assert.equal(statSync(path.join(dir, files[0])).mode & 0o777, 0o600);
+  });
+
+  it('refuses bad candidate urns with the exact message, before anything is sent', async () => {
+    const cases = [
+      [[], 'No candidate urns provided'],
+      [['x', 'y', 'z', 'v', 'w'], 'Only up to 4 candidate urns are supported'],
+      [[ORDERS, CHART], 'Only dataset urns are supported'],
+      [[ORDERS.replace('snowflake', 'Snowflake')], 'Only snowflake datasets are supported'],
+      [[ORDERS.replace('snowflake', 'postgres')], 'Only snowflake datasets are supported'],
+    ];
+    for (const [candidates, message] of cases) {
+      const result = await call(server, { query: 'q', candidate_urns: candidates });
+      assert.equal(errorText(result), message, JSON.stringify(candidates));
+    }
+    // Every text is parsed before any kind is checked.
+    const malformed = await call(server, { query: 'q', candidate_urns: [CHART, 'not a urn'] });
+    assert.match(errorText(malformed), /not a urn/);
+    assert.equal((await fakes.warehouseState()).analyst_answers_left, 0);
+  });
+
+  it('refuses arguments that break the input schema', async () => {
+    for (const args of [{ query: 'q' }, { candidate_urns: [ORDERS] },
+      { query: 1, candidate_urns: [ORDERS] }, { query: 'q', candidate_urns: ORDERS },
+      { query: 'q', candidate_urns: [1] }]) {
+      let refused = false;
+      try {
+        const result = await call(server, args);
+        refused = result.isError === true;
+      } catch (error) {
+        refused = error.code === -32602;
+      }
+      assert.ok(refused, JSON.stringify(args));
+    }
+  });
+
+  it('leaves no directory behind and closes the warehouse session at the end of input', async () => {
+    assert.equal((await fakes.warehouseState()).open_sessions, 1);
+    const status = await server.close();
+    server = undefined;
+    assert.deepEqual(status, { code: 0, signal: null });
+    assert.equal((await fakes.warehouseState()).open_sessions, 0);
+    assert.deepEqual(readdirSync(path.join(workDir)).filter((e) => e.startsWith('generating-tmp-'))
+      .flatMap((tmp) => readdirSync(path.join(workDir, tmp))), []);
+  });
+});
+
+describe('a server with a hard-coded model file', () => {
+  let server;
+  before(async () => {
+    server = await startServer({
+      binDir, workDir, fakes, name: 'hardcoded',
+      env: { CORTEX_HARDCODED_MODEL_FILE: path.join(here, 'data', 'shop_model.yml') },
+    });
+  });
+  after(async () => { await server?.close(); });
+
+  it('answers against the file without looking at the candidates', async () => {
+    await fakes.addAnalystAnswers([answer(text('Orders per status.'),
+      sql('SELECT STATUS, COUNT(*) AS N FROM ORDERS GROUP BY STATUS ORDER BY STATUS'))]);
+    const result = await call(server, { query: 'Orders per status?', candidate_urns: [] });
+    assert.deepEqual(result.structuredContent, {
+      text: 'Orders per status.',
+      sql: 'SELECT STATUS, COUNT(*) AS N FROM ORDERS GROUP BY STATUS ORDER BY STATUS',
+      results: [{ STATUS: 'open', N: 1 }, { STATUS: 'returned', N: 1 }, { STATUS: 'shipped', N: 3 }],
+    });
+    const logs = server.stderr().join('\n');
+    assert.match(logs, /Using hardcoded semantic model file: .*shop_model\.yml/);
+    assert.doesNotMatch(logs, /Building semantic model file for|Semantic model: /);
+  });
+
+  it('gives an empty list for a query without rows, and null without a SQL block', async () => {
+    await fakes.addAnalystAnswers([
+      answer(sql("SELECT ORDER_ID FROM ORDERS WHERE STATUS = 'lost'")),
+      answer(text('I cannot answer that.'), { type: 'suggestions', suggestions: ['Ask me about orders'] }),
+      answer(sql('')),
+    ]);
+    const empty = await call(server, { query: 'Lost orders?', candidate_urns: [] });
+    assert.deepEqual(empty.structuredContent.results, []);
+    const none = await call(server, { query: 'Weather?', candidate_urns: [] });
+    assert.deepEqual(none.structuredContent, { text: 'I cannot answer that.', sql: null, results: null });
+    const blank = await call(server, { query: 'Nothing?', candidate_urns: [] });
+    assert.deepEqual(blank.structuredContent, { text: '', sql: '', results: null });
+  });
+
+  it('reports the analyst failure, a SQL failure and two SQL blocks as tool errors', async () => {
+    await fakes.addAnalystAnswers([
+      { status: 503, body: { message: 'analyst overloaded' } },
+      answer(sql('SELECT NOPE FROM NO_SUCH_TABLE')),
+      answer(sql(''), sql('SELECT 1')),
+    ]);
+    const analyst = await call(server, { query: 'q', candidate_urns: [] });
+    assert.equal(errorText(analyst), 'Failed request with status 503: {"message":"analyst overloaded"}');
+    const failedSql = await call(server, { query: 'q', candidate_urns: [] });
+    assert.match(errorText(failedSql), /NO_SUCH_TABLE/);
+    const twoSql = await call(server, { query: 'q', candidate_urns: [] });
+    assert.equal(errorText(twoSql), 'Multiple SQL queries generated');
+  });
+
+  it('answers ping while a slow call runs', async () => {
+    await fakes.addAnalystAnswers([answer(sql('SELECT SYSTEM$WAIT(1) AS W'))]);
+    const started = Date.now();
+    const slow = call(server, { query: 'slow', candidate_urns: [] });
+    await new Promise((resolve) => setTimeout(resolve, 200));
+    const pingStarted = Date.now();
+    await server.client.ping();
+    const pingTook = Date.now() - pingStarted;
+    const result = await slow;
+    assert.ok(pingTook < 300, `ping took ${pingTook} ms`);
+    assert.ok(Date.now() - started >= 900, 'the slow call really waited');
+    assert.deepEqual(result.structuredContent.results, [{ W: 'waited 1 seconds' }]);
+  });
+
+  it('drops a cancelled call and keeps serving', async () => {
+    await fakes.addAnalystAnswers([answer(sql('SELECT SYSTEM$WAIT(2) AS W')),
+      answer(sql('SELECT COUNT(*) AS N FROM ORDERS'))]);
+    const controller = new AbortController();
+    const cancelled = call(server, { query: 'slow', candidate_urns: [] }, { signal: controller.signal });
+    setTimeout(() => controller.abort('changed my mind'), 300);
+    await assert.rejects(cancelled);
+    const next = await call(server, { query: 'count', candidate_urns: [] });
+    assert.deepEqual(next.structuredContent.results, [{ N: 5 }]);
+    await server.client.ping();
+  });
+
+  it('keeps one model file per call and removes everything at shutdown', async () => {
+    const [dir] = server.serverDirs();
+    const files = readdirSync(dir);
+    assert.ok(files.length >= 8, `${files.length} files`);
+    assert.ok(files.every((file) => file.length === 55 && !file.includes('-')));
+    const status = await server.close();
+    server = undefined;
+    assert.deepEqual(status, { code: 0, signal: null });
+    assert.equal((await fakes.warehouseState()).open_sessions, 0);
+    assert.deepEqual(readdirSync(path.dirname(dir)), []);
+  });
+});
