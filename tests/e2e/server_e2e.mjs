@@ -7,13 +7,14 @@
 // model file (CORTEX_HARDCODED_MODEL_FILE), which keeps the analyst and warehouse cases free of
 // LLM answers.
 import assert from 'node:assert/strict';
-import { rmSync, readdirSync, statSync } from 'node:fs';
+import { spawn } from 'node:child_process';
+import { mkdirSync, rmSync, readdirSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, describe, it } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
-import { TOOL, makeWorkDir, startFakes, startServer } from './lib/system.mjs';
+import { TOOL, makeWorkDir, serverEnvironment, startFakes, startServer } from './lib/system.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const demo = path.resolve(here, '../../demo');
@@ -233,5 +234,63 @@ describe('a server with a hard-coded model file', () => {
     assert.deepEqual(status, { code: 0, signal: null });
     assert.equal((await fakes.warehouseState()).open_sessions, 0);
     assert.deepEqual(readdirSync(path.dirname(dir)), []);
+  });
+});
+
+describe('start-up', () => {
+  // Runs the program with standard input open and returns its exit status and standard error.
+  const runProgram = (env, cwd) => new Promise((resolve) => {
+    const child = spawn(path.join(binDir, 'orvane-semantic-agent'), [], { env, cwd, stdio: ['pipe', 'pipe', 'pipe'] });
+    let stdout = '';
+    let stderr = '';
+    child.stdout.on('data', (data) => { stdout += data; });
+    child.stderr.on('data', (data) => { stderr += data; });
+    child.on('exit', (code) => resolve({ code, stdout, stderr }));
+  });
+  const environment = () => {
+    const temp = makeWorkDir(workDir, 'startup-tmp-');
+    return serverEnvironment({ fakes, workDir, temp });
+  };
+
+  it('fails before serving with one line on standard error and no secret', async () => {
+    const missing = environment();
+    delete missing.SNOWFLAKE__CONNECTION__ACCOUNT_ID;
+    const refused = await runProgram(missing, workDir);
+    assert.notEqual(refused.code, 0);
+    assert.equal(refused.stdout, '');
+    assert.match(refused.stderr, /^orvane-semantic-agent: .*account_id.*\n$/i);
+
+    const wrong = { ...environment(), SNOWFLAKE__CONNECTION__PASSWORD: 'not-the-password-42' };
+    const login = await runProgram(wrong, workDir);
+    assert.notEqual(login.code, 0);
+    assert.equal(login.stdout, '');
+    const lines = login.stderr.trim().split('\n');
+    assert.match(lines.at(-1), /^orvane-semantic-agent: /);
+    assert.doesNotMatch(login.stderr, /not-the-password-42/);
+    assert.deepEqual(readdirSync(wrong.TMPDIR), [], 'no directory without a connection');
+  });
+
+  it('reads the .env file after the server module, and set variables win', async () => {
+    const project = path.join(workDir, 'project');
+    const nested = path.join(project, 'nested');
+    mkdirSync(nested, { recursive: true });
+    const env = environment();
+    const password = env.SNOWFLAKE__CONNECTION__PASSWORD;
+    delete env.SNOWFLAKE__CONNECTION__PASSWORD;
+    writeFileSync(path.join(project, '.env'), [
+      `export SNOWFLAKE__CONNECTION__PASSWORD="${password}"`,
+      'SNOWFLAKE__CONNECTION__USERNAME=someone-else',
+      `CORTEX_HARDCODED_MODEL_FILE=${path.join(here, 'data', 'shop_model.yml')}`,
+    ].join('\n'));
+    const server = await startServer({ binDir, workDir, fakes, name: 'dotenv', cwd: nested, env: {
+      SNOWFLAKE__CONNECTION__PASSWORD: undefined } });
+    try {
+      // Logged in with the .env password and the environment's user name; the model file named
+      // only in .env is not seen, so the candidates are checked.
+      const result = await call(server, { query: 'q', candidate_urns: [] });
+      assert.equal(errorText(result), 'No candidate urns provided');
+    } finally {
+      assert.equal((await server.close()).code, 0);
+    }
   });
 });

@@ -130,15 +130,18 @@ export function serverEnvironment({ fakes, workDir, temp }) {
   };
 }
 
-// Starts the server with the MCP client connected. `env` adds to or overrides the environment.
-export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server' }) {
+const withoutUnset = (env) => Object.fromEntries(Object.entries(env).filter(([, v]) => v !== undefined));
+
+// Starts the server with the MCP client connected. `env` adds to or overrides the environment
+// (undefined removes a variable).
+export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir }) {
   const temp = mkdtempSync(path.join(workDir, `${name}-tmp-`));
   const stderrLines = [];
   const transport = new StdioClientTransport({
     command: path.join(binDir, 'orvane-semantic-agent'),
     args: [],
-    env: { ...serverEnvironment({ fakes, workDir, temp }), ...env },
-    cwd: workDir,
+    env: withoutUnset({ ...serverEnvironment({ fakes, workDir, temp }), ...env }),
+    cwd,
     stderr: 'pipe',
   });
   transport.stderr.on('data', (data) => stderrLines.push(...String(data).split('\n').filter(Boolean)));
