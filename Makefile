@@ -1,7 +1,8 @@
-# The two commands a fresh machine needs: `make test` and `make run`.
+# What a fresh machine needs: `make demo` (the whole system against local fakes), `make test`,
+# and `make run` (the server for real use, configured from the environment or a .env file).
 JOBS := $(shell nproc)
 
-.PHONY: test run deps build build-asan test-dev test-asan bench npm-deps clean
+.PHONY: test run demo deps build build-asan test-dev test-asan bench npm-deps clean
 
 test: test-dev test-asan
 
@@ -25,13 +26,13 @@ test-dev: build npm-deps
 test-asan: build-asan npm-deps
 	ctest --preset asan
 
-run: build
-	@if [ -x build/bin/orvane-semantic-agent ]; then \
-	  exec build/bin/orvane-semantic-agent; \
-	else \
-	  echo "orvane-semantic-agent is not built yet: the server does not exist in this version" >&2; \
-	  exit 1; \
-	fi
+# Standard output is the MCP channel: everything the build prints goes to standard error.
+run:
+	@$(MAKE) --no-print-directory build 1>&2
+	@exec build/bin/orvane-semantic-agent
+
+demo: build npm-deps
+	@node demo/run_demo.mjs build/bin
 
 bench: deps
 	cmake --preset release >/dev/null

@@ -6,7 +6,8 @@
 namespace python_bindings {
 
 // Adds every submodule to `package` and to sys.modules under "orvane_semantic_agent.<name>",
-// so that `from orvane_semantic_agent.semantic_model import SemanticModel` works.
+// so that `from orvane_semantic_agent.semantic_model import SemanticModel` works, and the
+// package's `main`.
 void register_submodules(pybind11::module_& package);
 
 }  // namespace python_bindings
