@@ -117,6 +117,8 @@ FakeCatalogue::FakeCatalogue(FakeCatalogueOptions options) : state_(std::make_un
                     [&state](const httplib::Request& request, httplib::Response& response) {
                       state.handle(request, response);
                     });
+  // Answers leave at once instead of waiting for the client's delayed ACK.
+  state.server.set_tcp_nodelay(true);
   if (state.options.port == 0) {
     state.port = state.server.bind_to_any_port("127.0.0.1");
   } else if (state.server.bind_to_port("127.0.0.1", state.options.port)) {

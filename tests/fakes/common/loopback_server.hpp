@@ -20,6 +20,8 @@ class LoopbackServer {
  public:
   explicit LoopbackServer(httplib::Server& server, std::string scheme = "http")
       : server_(server), scheme_(std::move(scheme)) {
+    // Answers leave at once instead of waiting for the peer's delayed ACK.
+    server_.set_tcp_nodelay(true);
     port_ = server_.bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("cannot bind a port on 127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });

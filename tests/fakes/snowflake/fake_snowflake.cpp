@@ -79,6 +79,8 @@ FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
   }
   if (!server->is_valid()) throw std::runtime_error("the fake warehouse's server cannot start");
   server->set_keep_alive_timeout(1);
+  // Answers leave at once instead of waiting for the client's delayed ACK.
+  server->set_tcp_nodelay(true);
   server->set_exception_handler(
       [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
         std::string what = "unknown";
