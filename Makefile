@@ -34,12 +34,13 @@ run:
 demo: build npm-deps
 	@node demo/run_demo.mjs build/bin
 
-bench: deps
+bench: npm-deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	bash bench/tiktoken/run.sh build/release
 	/usr/bin/python3 bench/yaml/compare.py build/release
 	/usr/bin/python3 bench/sql_parsing/compare_with_sqlglot.py --bench build/release/bin/sql_parsing_bench
+	node bench/server/server_bench.mjs build/release/bin
 
 clean:
 	rm -rf build
