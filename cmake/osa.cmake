@@ -28,6 +28,13 @@ function(osa_add_executable)
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
 endfunction()
 
+# Node.js runs the tests that drive our programs with official npm clients; a missing node
+# fails those tests rather than the configure step.
+find_program(OSA_NODE node)
+if(NOT OSA_NODE)
+  set(OSA_NODE node)
+endif()
+
 # What the tests labelled `tsan` need, so the ThreadSanitizer build makes nothing else. A test
 # program with that label joins by itself; a program such a test starts joins with
 # add_dependencies(osa_tsan_targets program).
