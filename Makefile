@@ -2,9 +2,10 @@
 # and `make run` (the server for real use, configured from the environment or a .env file).
 JOBS := $(shell nproc)
 
-.PHONY: test run demo deps build build-asan test-dev test-asan bench npm-deps clean
+.PHONY: test run demo deps build build-asan build-tsan test-dev test-asan test-tsan bench npm-deps \
+  clean
 
-test: test-dev test-asan
+test: test-dev test-asan test-tsan
 
 deps:
 	@scripts/install-deps.sh
@@ -20,11 +21,19 @@ build-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
+# Only what the tests labelled tsan need (the MCP server's threads).
+build-tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS) --target osa_tsan_targets
+
 test-dev: build npm-deps
 	ctest --preset dev
 
 test-asan: build-asan npm-deps
 	ctest --preset asan
+
+test-tsan: build-tsan npm-deps
+	ctest --preset tsan -L tsan
 
 # Standard output is the MCP channel: everything the build prints goes to standard error.
 run:

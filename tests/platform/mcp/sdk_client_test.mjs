@@ -113,6 +113,8 @@ async function sigtermDuringACall() {
   send({ id: 2, method: 'tools/call', params: { name: 'echo', arguments: { text: 't', delay_ms: 20000 } } });
   send({ id: 3, method: 'ping' });
   assert.equal((await next()).id, 3);
+  // Time for a worker to start the call: a call still waiting at SIGTERM is not started.
+  await new Promise((resolve) => setTimeout(resolve, 300));
   child.kill('SIGTERM');
   // The running call is told to stop, answers, and the process ends normally.
   const answer = await next();

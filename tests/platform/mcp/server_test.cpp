@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -117,9 +118,24 @@ class PipeClient {
   std::thread server_thread_;
 };
 
+// Waits up to five seconds for `flag`.
+void wait_for(const std::atomic<bool>& flag) {
+  for (int wait = 0; wait < 500 && !flag; ++wait) std::this_thread::sleep_for(10ms);
+}
+
 RunOptions quiet(RunOptions options = {}) {
   options.handle_signals = false;
   return options;
+}
+
+// A lifespan whose context sets `released` when it is destroyed.
+Lifespan lifespan_noting_release(std::atomic<bool>& released) {
+  return [&released] {
+    return std::shared_ptr<void>(new int(1), [&released](void* value) {
+      delete static_cast<int*>(value);
+      released = true;
+    });
+  };
 }
 
 std::unique_ptr<Server> echo_server(Lifespan lifespan = {}) {
@@ -168,37 +184,32 @@ TEST(ServerTest, ConcurrentAnswersAreWholeLines) {
   EXPECT_EQ(answered.size(), 20u);
 }
 
-TEST(ServerTest, RefusesAnOverlongLineAndKeepsServing) {
-  const auto server = echo_server();
-  RunOptions options = quiet();
-  options.max_message_bytes = 1 << 20;
-  PipeClient client(*server, options);
-  client.initialize();
-  // 8 MB in one line, then a valid request on the next one.
-  const std::string huge = R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"pad":")" +
-                           std::string(8 << 20, 'a') + "\"}}\n";
-  std::thread writer([&] {
-    client.write_raw(huge);
-    client.send(PipeClient::request(2, "ping"));
-  });
-  const Json refused = client.receive();
-  writer.join();
-  EXPECT_EQ(refused["id"], nullptr);
-  EXPECT_EQ(refused["error"]["code"], -32700);
-  EXPECT_EQ(client.receive()["id"], 2);
-}
-
-TEST(ServerTest, ALineJustUnderTheLimitIsServed) {
+TEST(ServerTest, ServesALineUpToTheLimitAndRefusesALongerOneWithoutStopping) {
   const auto server = echo_server();
   RunOptions options = quiet();
   options.max_message_bytes = 4 << 20;
   PipeClient client(*server, options);
   client.initialize();
-  const Json request = PipeClient::echo(1, std::string((4 << 20) - 200, 'b'));
-  std::thread writer([&] { client.write_raw(request.dump() + "\r\n"); });
-  const Json reply = client.receive();
+  const std::string under_limit =
+      PipeClient::echo(1, std::string((4 << 20) - 200, 'b')).dump() + "\r\n";
+  const std::string too_long = R"({"jsonrpc":"2.0","id":2,"method":"ping","params":{"pad":")" +
+                               std::string(8 << 20, 'a') + "\"}}\n";
+  // From another thread: a pipe holds far less than these lines.
+  std::thread writer([&] {
+    client.write_raw(under_limit);
+    client.write_raw(too_long);
+    client.send(PipeClient::request(3, "ping"));
+  });
+  std::map<std::string, Json> replies;  // by id
+  for (int index = 0; index < 3; ++index) {
+    const Json reply = client.receive();
+    replies[reply["id"].dump()] = reply;
+  }
   writer.join();
-  EXPECT_EQ(reply["result"]["isError"], false);
+  EXPECT_EQ(replies["1"]["result"]["isError"], false);
+  EXPECT_EQ(replies["null"]["error"]["code"], -32700);
+  EXPECT_EQ(replies["null"]["error"]["message"], "Parse error: message too long");
+  EXPECT_TRUE(replies.contains("3"));
 }
 
 TEST(ServerTest, BytesThatAreNotUtf8AreAParseErrorAndServingGoesOn) {
@@ -214,13 +225,7 @@ TEST(ServerTest, BytesThatAreNotUtf8AreAParseErrorAndServingGoesOn) {
 
 TEST(ServerTest, EndOfInputLetsTheRunningCallFinishThenLeavesTheLifespan) {
   std::atomic<bool> released{false};
-  auto lifespan = [&released] {
-    return std::shared_ptr<void>(new int(1), [&released](void* value) {
-      delete static_cast<int*>(value);
-      released = true;
-    });
-  };
-  const auto server = echo_server(lifespan);
+  const auto server = echo_server(lifespan_noting_release(released));
   PipeClient client(*server, quiet());
   client.initialize();
   client.send(PipeClient::echo(1, "last words", 300));
@@ -235,18 +240,15 @@ TEST(ServerTest, EndOfInputLetsTheRunningCallFinishThenLeavesTheLifespan) {
 }
 
 TEST(ServerTest, ACallStillRunningAfterTheGraceTimeIsLeftBehind) {
+  std::atomic<bool> started{false};
   std::atomic<bool> finish{false};
   std::atomic<bool> handler_done{false};
   std::atomic<bool> released{false};
-  Server server({"cortex_agent", "0.1.3"}, [&released] {
-    return std::shared_ptr<void>(new int(1), [&released](void* value) {
-      delete static_cast<int*>(value);
-      released = true;
-    });
-  });
+  Server server({"cortex_agent", "0.1.3"}, lifespan_noting_release(released));
   server.add_tool({.name = "stuck",
                    .input_schema = Json{{"type", "object"}},
                    .handler = [&](const Json&, RequestContext&) {
+                     started = true;
                      while (!finish) std::this_thread::sleep_for(1ms);
                      handler_done = true;
                      return Json::object();
@@ -257,8 +259,7 @@ TEST(ServerTest, ACallStillRunningAfterTheGraceTimeIsLeftBehind) {
     PipeClient client(server, options);
     client.initialize();
     client.send(PipeClient::request(1, "tools/call", {{"name", "stuck"}}));
-    client.send(PipeClient::request(2, "ping"));
-    EXPECT_EQ(client.receive()["id"], 2);
+    wait_for(started);
     client.close_input();
     const auto closed = std::chrono::steady_clock::now();
     client.wait();
@@ -268,23 +269,39 @@ TEST(ServerTest, ACallStillRunningAfterTheGraceTimeIsLeftBehind) {
     EXPECT_TRUE(client.output_ended());
   }
   finish = true;
-  for (int wait = 0; wait < 500 && !released; ++wait) std::this_thread::sleep_for(10ms);
+  wait_for(released);
   EXPECT_TRUE(handler_done);
   EXPECT_TRUE(released);
 }
 
-TEST(ServerTest, SigtermStopsTheServerAndMarksRunningCallsCancelled) {
-  const auto server = echo_server();
+TEST(ServerTest, SigtermCancelsTheRunningCallAndDoesNotStartWaitingOnes) {
+  std::atomic<bool> started{false};
+  Server server({"cortex_agent", "0.1.3"});
+  server.add_tool({.name = "until_cancelled",
+                   .input_schema = Json{{"type", "object"}},
+                   .handler = [&started](const Json&, RequestContext& context) {
+                     started = true;
+                     while (!context.cancelled()) std::this_thread::sleep_for(1ms);
+                     return Json{{"stopped", true}};
+                   }});
   RunOptions options;  // handles signals
-  PipeClient client(*server, options);
+  options.worker_threads = 1;
+  PipeClient client(server, options);
   client.initialize();
-  client.send(PipeClient::echo(1, "interrupted", 10000));
-  client.send(PipeClient::request(2, "ping"));
-  EXPECT_EQ(client.receive()["id"], 2);
+  client.send(PipeClient::request(1, "tools/call", {{"name", "until_cancelled"}}));
+  client.send(PipeClient::request(2, "tools/call", {{"name", "until_cancelled"}}));
+  wait_for(started);
+  ASSERT_TRUE(started);
   ::kill(::getpid(), SIGTERM);
-  const Json answer = client.receive();
-  EXPECT_EQ(answer["id"], 1);
-  EXPECT_EQ(answer["result"]["structuredContent"]["cancelled"], true);
+  std::map<int, Json> answers;
+  for (int index = 0; index < 2; ++index) {
+    Json answer = client.receive();
+    ASSERT_TRUE(answer.is_object());
+    answers[answer["id"].get<int>()] = answer["result"];
+  }
+  EXPECT_EQ(answers[1]["structuredContent"], Json({{"stopped", true}}));
+  EXPECT_EQ(answers[2]["content"][0]["text"],
+            "Error executing tool until_cancelled: the server is shutting down");
   client.wait();
   // The previous disposition is back once `run` has returned.
   struct sigaction current {};

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <string>
 #include <utility>
 
 #include "platform/log/log.hpp"
@@ -51,12 +50,10 @@ OutputChannel::OutputChannel(int fd, std::function<void()> on_broken)
     : fd_(fd), on_broken_(std::move(on_broken)) {}
 
 bool OutputChannel::write_line(std::string_view line) {
-  std::string framed;
-  framed.reserve(line.size() + 1);
-  framed.append(line).push_back('\n');
   const std::lock_guard lock(mutex_);
   if (!open_) return false;
-  if (write_all(framed)) return true;
+  // Two writes under one lock: no copy of a large line, and still never interleaved.
+  if (write_all(line) && write_all("\n")) return true;
   open_ = false;
   on_broken_();
   return false;

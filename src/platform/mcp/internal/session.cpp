@@ -64,9 +64,10 @@ Json text_content(std::string text) {
   return Json::array({Json{{"type", "text"}, {"text", std::move(text)}}});
 }
 
-Json tool_success(const Json& structured) {
-  return Json{{"content", text_content(to_line(structured))},
-              {"structuredContent", structured},
+Json tool_success(Json structured) {
+  std::string text = to_line(structured);
+  return Json{{"content", text_content(std::move(text))},
+              {"structuredContent", std::move(structured)},
               {"isError", false}};
 }
 
@@ -82,7 +83,7 @@ Json invoke(const Tool& tool, const Json& arguments, RequestContext& context) {
       return tool_failure(
           tool, std::string("the tool returned ") + value.type_name() + " instead of an object");
     }
-    return tool_success(value);
+    return tool_success(std::move(value));
   } catch (const std::exception& error) {
     return tool_failure(tool, error.what());
   } catch (...) {
@@ -90,7 +91,9 @@ Json invoke(const Tool& tool, const Json& arguments, RequestContext& context) {
   }
 }
 
-const Json* member(const Json& object, const char* key) {
+// The member `key` of an object, or null; const or not as the object is.
+template <typename Object>
+Object* member(Object& object, const char* key) {
   const auto found = object.find(key);
   return found == object.end() ? nullptr : &*found;
 }
@@ -143,7 +146,7 @@ void Session::cancel_all() {
   for (auto& [key, call] : calls_) call.cancelled->store(true);
 }
 
-Json Session::reply_to(const Json& message) {
+Json Session::reply_to(Json& message) {
   if (message.is_array()) return reply_to_batch(message);
   if (!message.is_object()) {
     return error_reply(nullptr, ErrorCode::kInvalidRequest,
@@ -151,7 +154,7 @@ Json Session::reply_to(const Json& message) {
   }
   if (is_response(message)) return nullptr;  // this server sends no requests of its own
   const Json id = reply_id(message);
-  const Json* method = member(message, "method");
+  const Json* method = member(std::as_const(message), "method");
   if (method == nullptr) {
     return error_reply(id, ErrorCode::kInvalidRequest, "Invalid request: method is missing");
   }
@@ -166,9 +169,9 @@ Json Session::reply_to(const Json& message) {
     return error_reply(nullptr, ErrorCode::kInvalidRequest,
                        "Invalid request: id must be a string or a number");
   }
-  static const Json kNoParams = Json::object();
-  const Json* params = member(message, "params");
-  if (params == nullptr) params = &kNoParams;
+  Json no_params = Json::object();
+  Json* params = member(message, "params");
+  if (params == nullptr) params = &no_params;
   if (given_id == nullptr) {
     if (params->is_object()) handle_notification(method->get<std::string>(), *params);
     return nullptr;
@@ -193,7 +196,7 @@ Json Session::reply_to_batch(const Json& batch) {
   return replies.empty() ? Json() : replies;
 }
 
-Json Session::reply_to_request(const Json& id, const std::string& method, const Json& params) {
+Json Session::reply_to_request(const Json& id, const std::string& method, Json& params) {
   if (std::find(kMethods.begin(), kMethods.end(), method) == kMethods.end()) {
     return error_reply(id, ErrorCode::kMethodNotFound, "Method not found: " + method);
   }
@@ -244,7 +247,7 @@ Json Session::list_tools(const Json& id) const {
   return result_reply(id, Json{{"tools", std::move(listed)}});
 }
 
-Json Session::call_tool(const Json& id, const Json& params) {
+Json Session::call_tool(const Json& id, Json& params) {
   const Json* name = member(params, "name");
   if (name == nullptr || !name->is_string()) {
     return error_reply(id, ErrorCode::kInvalidParams, "Invalid params: name must be a string");
@@ -256,8 +259,9 @@ Json Session::call_tool(const Json& id, const Json& params) {
     return error_reply(id, ErrorCode::kInvalidParams,
                        "Invalid params: unknown tool: " + name->get<std::string>());
   }
-  const Json* given = member(params, "arguments");
-  Json arguments = given == nullptr || given->is_null() ? Json::object() : *given;
+  // Moved, not copied: arguments may be most of a message of many megabytes.
+  Json* given = member(params, "arguments");
+  Json arguments = given == nullptr || given->is_null() ? Json::object() : std::move(*given);
   if (!arguments.is_object()) {
     return error_reply(id, ErrorCode::kInvalidParams,
                        "Invalid params: arguments must be an object");

@@ -47,15 +47,15 @@ class Session : public std::enable_shared_from_this<Session> {
     bool answer_dropped = false;
   };
 
-  // The reply to one message, or null when it gets none.
-  Json reply_to(const Json& message);
+  // The reply to one message, or null when it gets none. Parts of `message` may be moved out.
+  Json reply_to(Json& message);
   Json reply_to_batch(const Json& batch);
-  Json reply_to_request(const Json& id, const std::string& method, const Json& params);
+  Json reply_to_request(const Json& id, const std::string& method, Json& params);
   void handle_notification(const std::string& method, const Json& params);
 
   Json initialize(const Json& id, const Json& params);
   Json list_tools(const Json& id) const;
-  Json call_tool(const Json& id, const Json& params);
+  Json call_tool(const Json& id, Json& params);
   void cancel(const Json& params);
   void run_call(const Tool& tool, const Json& id, const Json& arguments,
                 const std::shared_ptr<std::atomic<bool>>& cancelled);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 namespace platform::mcp::internal {
 
@@ -16,6 +17,9 @@ namespace {
 // The write end the signal handlers use; -1 while no StopSignals is alive. Lock-free, so
 // reading it in a handler is safe.
 std::atomic<int> g_signal_fd{-1};
+// Handlers between reading g_signal_fd and finishing their write; the pipe is not closed
+// under them.
+std::atomic<int> g_handlers_writing{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 struct sigaction g_previous_int;
@@ -29,8 +33,10 @@ void write_wake_byte(int fd) {
 
 extern "C" void on_stop_signal(int) {
   const int saved_errno = errno;
+  g_handlers_writing.fetch_add(1);
   const int fd = g_signal_fd.load();
   if (fd >= 0) write_wake_byte(fd);
+  g_handlers_writing.fetch_sub(1);
   errno = saved_errno;
 }
 
@@ -66,6 +72,7 @@ StopSignals::~StopSignals() {
   sigaction(SIGINT, &g_previous_int, nullptr);
   sigaction(SIGTERM, &g_previous_term, nullptr);
   g_signal_fd.store(-1);
+  while (g_handlers_writing.load() != 0) std::this_thread::yield();
 }
 
 }  // namespace platform::mcp::internal
