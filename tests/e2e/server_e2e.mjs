@@ -237,6 +237,27 @@ describe('a server with a hard-coded model file', () => {
   });
 });
 
+describe('a hard-coded model file that cannot be used', () => {
+  it('fails the call with the file problem, before anything is written or sent', async () => {
+    const broken = path.join(workDir, 'broken_model.yml');
+    writeFileSync(broken, 'name: shop\ntables: not a list\n');
+    for (const [file, message] of [
+      [path.join(workDir, 'missing.yml'), /^Cannot read the semantic model file .*missing\.yml$/],
+      [broken, /validation error for SemanticModel/]]) {
+      const server = await startServer({ binDir, workDir, fakes, name: 'unusable',
+        env: { CORTEX_HARDCODED_MODEL_FILE: file } });
+      try {
+        const result = await call(server, { query: 'q', candidate_urns: [] });
+        assert.match(errorText(result), message);
+        assert.deepEqual(server.serverDirs().flatMap((dir) => readdirSync(dir)), []);
+        assert.equal((await fakes.warehouseState()).analyst_answers_left, 0);
+      } finally {
+        await server.close();
+      }
+    }
+  });
+});
+
 describe('start-up', () => {
   // Runs the program with standard input open and returns its exit status and standard error.
   const runProgram = (env, cwd) => new Promise((resolve) => {
@@ -268,6 +289,15 @@ describe('start-up', () => {
     assert.match(lines.at(-1), /^orvane-semantic-agent: /);
     assert.doesNotMatch(login.stderr, /not-the-password-42/);
     assert.deepEqual(readdirSync(wrong.TMPDIR), [], 'no directory without a connection');
+  });
+
+  it('stops on SIGTERM like at the end of input: directory deleted, session closed, status 0', async () => {
+    const server = await startServer({ binDir, workDir, fakes, name: 'sigterm' });
+    assert.equal(server.serverDirs().length, 1);
+    assert.equal((await fakes.warehouseState()).open_sessions, 1);
+    assert.deepEqual(await server.stop('SIGTERM'), { code: 0, signal: null });
+    assert.deepEqual(readdirSync(server.temp), []);
+    assert.equal((await fakes.warehouseState()).open_sessions, 0);
   });
 
   it('reads the .env file after the server module, and set variables win', async () => {

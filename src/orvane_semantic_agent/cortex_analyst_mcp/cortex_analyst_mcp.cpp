@@ -40,8 +40,10 @@ struct ModuleState {
   std::unique_ptr<platform::mcp::Server> server;
 };
 
+// Never destroyed: calls that outlive the server's grace time at shutdown still hold the tool,
+// and the process may exit while they run.
 ModuleState& module_state() {
-  static ModuleState state;
+  static ModuleState& state = *new ModuleState;
   return state;
 }
 

@@ -157,6 +157,14 @@ export async function startServer({ binDir, workDir, fakes, env = {}, name = 'se
     // The server's temporary directories in its TMPDIR.
     serverDirs: () => readdirSync(temp).filter((entry) => entry.startsWith(TEMP_DIR_PREFIX))
       .map((entry) => path.join(temp, entry)),
+    // Sends a signal (e.g. 'SIGTERM') and waits for the exit.
+    stop: async (signal) => {
+      child.kill(signal);
+      const status = await exited;
+      children.delete(child);
+      await client.close();
+      return status;
+    },
     // Closes standard input, as a client does when it is done, and waits for the exit.
     close: async () => {
       await client.close();
