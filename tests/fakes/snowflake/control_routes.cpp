@@ -7,8 +7,6 @@ void add_control_routes(FakeSnowflake::Impl& fake) {
   fake.route("GET", "/__fake__/state",
              [&fake](const httplib::Request&, httplib::Response& response) {
                std::lock_guard lock(fake.mutex);
-               int open = 0;
-               for (const auto& session : fake.sessions) open += !session.closed;
                FakeSnowflake::Impl::reply(
                    response, Json{{"open_sessions", fake.open_session_count()},
                                   {"analyst_answers_left", fake.analyst_answers.size()}});
