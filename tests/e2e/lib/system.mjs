@@ -113,8 +113,12 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
 }
 
 // The environment of a server run against the fakes. `temp` becomes its TMPDIR.
+// Sanitizer settings of a sanitizer build's test run reach the server too.
 export function serverEnvironment({ fakes, workDir, temp }) {
+  const sanitizers = Object.fromEntries(Object.entries(process.env)
+    .filter(([name]) => /^(A|T|UB|L)SAN_OPTIONS$/.test(name)));
   return {
+    ...sanitizers,
     PATH: process.env.PATH ?? '/usr/bin:/bin',
     TMPDIR: temp,
     ORVANE_SERVER_URL: fakes.catalogueUrl,
