@@ -14,24 +14,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-std::string entity_request(const std::string& urn, const std::string& aspects) {
-  return "entity " + urn + " " + aspects;
-}
-const std::string kDatasetAspects = R"(["datasetProperties","schemaMetadata"])";
-const std::string kUsage = R"(["usageFeatures"])";
-
-std::string list_queries(const std::string& table) {
-  return "listQueries "
-         R"({"input":{"start":0,"count":100,"source":"SYSTEM","sortInput":{"sortCriterion":)"
-         R"({"field":"runsPercentileLast30days","sortOrder":"DESCENDING"}},"orFilters":)"
-         R"([{"and":[{"field":"entities","values":[")" +
-         urn_text(table) + R"("]}]}]}})";
-}
-
-std::string group_text(const std::string& a, const std::string& b) {
-  return "JoinedTables({DatasetUrn('" + urn_text(a) + "'), DatasetUrn('" + urn_text(b) + "')})";
-}
-
 class WholeBuild : public ::testing::Test {
  protected:
   GeneratorHarness harness;
@@ -70,15 +52,12 @@ TEST_F(WholeBuild, TwoStartTablesJoinedByMinedQueries) {
           "warning Bad relationships: [(1, 'Relationship orders -> products: joined right table "
           "references column SKU that is not in the primary key')]"));
 
-  EXPECT_THAT(
-      catalogue.requests(),
-      ElementsAre(entity_request(urn_text("orders"), kDatasetAspects), list_queries("orders"),
-                  "entity urn:orvane:query:q1", "entity urn:orvane:query:q2",
-                  entity_request(urn_text("products"), kUsage),
-                  entity_request(urn_text("customers"), kDatasetAspects), list_queries("customers"),
-                  "entity urn:orvane:query:q1",
-                  entity_request(urn_text("products"), kDatasetAspects), list_queries("products"),
-                  "entity urn:orvane:query:q2"));
+  EXPECT_THAT(catalogue.requests(),
+              ElementsAre(dataset_request("orders"), list_queries_request("orders"),
+                          query_request("q1"), query_request("q2"), usage_request("products"),
+                          dataset_request("customers"), list_queries_request("customers"),
+                          query_request("q1"), dataset_request("products"),
+                          list_queries_request("products"), query_request("q2")));
 
   // One key question, then one relationship question per group, each joined query once.
   const auto prompts = harness.llm.user_prompts();

@@ -65,7 +65,7 @@ TEST_F(CandidateQueue, PopularityIsTheCappedPercentileRememberedPerGenerator) {
   const std::size_t asked = catalogue.requests().size();
   EXPECT_EQ(GeneratorProbe::popularity(generator, urn("half")), 42.5);
   EXPECT_EQ(catalogue.requests().size(), asked);
-  EXPECT_EQ(catalogue.requests().front(), "entity " + urn_text("capped") + R"( ["usageFeatures"])");
+  EXPECT_EQ(catalogue.requests().front(), usage_request("capped"));
 
   SemanticModelGenerator another(catalogue.client());
   GeneratorProbe::popularity(another, urn("half"));

@@ -148,6 +148,28 @@ std::vector<std::string> CatalogueFixture::requests() {
   return lines;
 }
 
+std::string dataset_request(const std::string& table) {
+  return "entity " + urn_text(table) + R"( ["datasetProperties","schemaMetadata"])";
+}
+
+std::string usage_request(const std::string& table) {
+  return "entity " + urn_text(table) + R"( ["usageFeatures"])";
+}
+
+std::string list_queries_request(const std::string& table) {
+  return "listQueries "
+         R"({"input":{"start":0,"count":100,"source":"SYSTEM","sortInput":{"sortCriterion":)"
+         R"({"field":"runsPercentileLast30days","sortOrder":"DESCENDING"}},"orFilters":)"
+         R"([{"and":[{"field":"entities","values":[")" +
+         urn_text(table) + R"("]}]}]}})";
+}
+
+std::string query_request(const std::string& id) { return "entity urn:orvane:query:" + id; }
+
+std::string group_text(const std::string& a, const std::string& b) {
+  return "JoinedTables({DatasetUrn('" + urn_text(a) + "'), DatasetUrn('" + urn_text(b) + "')})";
+}
+
 Value tool_call_completion(const std::string& tool, const Value& arguments) {
   const Value call = Value::Map{
       {"id", "call_1"},

@@ -75,7 +75,7 @@ class CatalogueFixture {
   // The fixture as the JSON text the fake catalogue server reads.
   std::string json_text() const;
 
-  // The catalogue operations asked so far, e.g. "entity urn:orvane:query:q1 [queryProperties]".
+  // The catalogue operations asked so far, in the forms below.
   std::vector<std::string> requests();
 
  private:
@@ -89,6 +89,15 @@ class CatalogueFixture {
   std::vector<orvane::sdk::InMemoryOrvaneGraph::Request> earlier_requests_;
   std::shared_ptr<orvane::sdk::OrvaneGraph> current_;
 };
+
+// Catalogue requests as CatalogueFixture::requests() writes them.
+std::string dataset_request(const std::string& table);  // the dataset entity read
+std::string usage_request(const std::string& table);    // the usage aspect read
+std::string list_queries_request(const std::string& table);
+std::string query_request(const std::string& id);  // "entity urn:orvane:query:<id>"
+
+// The text of the join group of two tables: "JoinedTables({DatasetUrn('...'), ...})".
+std::string group_text(const std::string& a, const std::string& b);
 
 // The LLM's answer as the provider gives it: one call of the tool `tool` with `arguments`.
 Value tool_call_completion(const std::string& tool, const Value& arguments);

@@ -19,14 +19,6 @@ Value entry(const std::string& id, Value::List subjects) {
   return Value::Map{{"urn", "urn:orvane:query:" + id}, {"subjects", std::move(subjects)}};
 }
 
-std::string list_queries_request(const std::string& table) {
-  return "listQueries "
-         R"({"input":{"start":0,"count":100,"source":"SYSTEM","sortInput":{"sortCriterion":)"
-         R"({"field":"runsPercentileLast30days","sortOrder":"DESCENDING"}},"orFilters":)"
-         R"([{"and":[{"field":"entities","values":[")" +
-         urn_text(table) + R"("]}]}]}})";
-}
-
 class JoinMining : public ::testing::Test {
  protected:
   JoinMining() { catalogue.dataset("orders", {key("ID")}); }
@@ -132,22 +124,19 @@ TEST_F(JoinMining, ReturnsEveryJoinOfTheKeptQueriesWithItsSource) {
   EXPECT_THAT(joins[2].join.left_tables, ElementsAre(urn_text("orders")));
   EXPECT_THAT(joins[2].join.right_tables, ElementsAre(urn_text("orders")));
   // The table first, then the history, then each kept query's entity.
-  EXPECT_THAT(
-      catalogue.requests(),
-      ElementsAre("entity " + urn_text("orders") + R"( ["datasetProperties","schemaMetadata"])",
-                  list_queries_request("orders"), "entity urn:orvane:query:two",
-                  "entity urn:orvane:query:no_platform", "entity urn:orvane:query:unparsable",
-                  "entity urn:orvane:query:self"));
+  EXPECT_THAT(catalogue.requests(),
+              ElementsAre(dataset_request("orders"), list_queries_request("orders"),
+                          query_request("two"), query_request("no_platform"),
+                          query_request("unparsable"), query_request("self")));
 }
 
 TEST_F(JoinMining, AnEmptyHistoryGivesNoJoinsAndEachMiningAsksAgain) {
   SemanticModelGenerator generator(catalogue.client());
   EXPECT_TRUE(GeneratorProbe::infer_joins_for_urn(generator, urn("orders")).empty());
   EXPECT_TRUE(GeneratorProbe::infer_joins_for_urn(generator, urn("orders")).empty());
-  EXPECT_THAT(
-      catalogue.requests(),
-      ElementsAre("entity " + urn_text("orders") + R"( ["datasetProperties","schemaMetadata"])",
-                  list_queries_request("orders"), list_queries_request("orders")));
+  EXPECT_THAT(catalogue.requests(),
+              ElementsAre(dataset_request("orders"), list_queries_request("orders"),
+                          list_queries_request("orders")));
 }
 
 TEST_F(JoinMining, ATableThatCannotBeBuiltEndsMiningBeforeTheHistoryIsAsked) {

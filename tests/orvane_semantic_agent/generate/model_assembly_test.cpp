@@ -65,9 +65,8 @@ TEST_F(ModelAssembly, AGroupWithAnUnregisteredTableIsSkippedWithoutLlmCall) {
   generator.get_semantic_model();
   EXPECT_TRUE(harness.llm.requests().empty());
   EXPECT_THAT(harness.logs.lines(),
-              Contains("debug Skipping relationship between JoinedTables({DatasetUrn('" +
-                       urn_text("orders") + "'), DatasetUrn('" + urn_text("regions") +
-                       "')}) because not all tables are registered"));
+              Contains("debug Skipping relationship between " + group_text("orders", "regions") +
+                       " because not all tables are registered"));
 }
 
 TEST_F(ModelAssembly, AManyToOneJoinOfAForeignKeyToTheRightKeyIsKept) {
