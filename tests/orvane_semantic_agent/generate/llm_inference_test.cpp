@@ -59,6 +59,12 @@ std::string sql_of_tokens(std::size_t tokens) {
   return text;
 }
 
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string result;
+  for (std::size_t i = 0; i < times; ++i) result += text;
+  return result;
+}
+
 class RelationshipInference : public ::testing::Test {
  protected:
   RelationshipInference() {
@@ -129,6 +135,22 @@ TEST_F(RelationshipInference, ExamplesAreShortestFirstWithinTheTokenBudget) {
                 same_length_1 + "</example_sql>\n<example_sql>" + a +
                 "</example_sql>\n<example_sql>" + b + "</example_sql>\n</example_sqls>\n\n"));
   EXPECT_EQ(prompt.find(c), std::string::npos);
+}
+
+TEST_F(RelationshipInference, TheFirstExampleThatDoesNotFitEndsTheSelection) {
+  // By characters: first (4007) < second (4009) < third (6009); by bytes the third comes first.
+  const std::string first = "SELECT '" + repeated("\u9f49", 3998) + "'";
+  const std::string second = first + " x";
+  const std::string third = "SELECT 1" + std::string(6000, ' ') + "x";
+  ASSERT_EQ(_token_count(first), 7999u);
+  ASSERT_EQ(_token_count(second), 8000u);
+  ASSERT_EQ(_token_count(third), 52u);
+  infer({sourced_join("q3", third, {urn_text("orders")}, {urn_text("customers")}),
+         sourced_join("q2", second, {urn_text("orders")}, {urn_text("customers")}),
+         sourced_join("q1", first, {urn_text("orders")}, {urn_text("customers")})});
+  // The third would still fit, but the selection ended at the second.
+  EXPECT_THAT(harness.llm.user_prompts().at(0), HasSubstr("<example_sqls>\n<example_sql>" + first +
+                                                          "</example_sql>\n</example_sqls>"));
 }
 
 TEST_F(RelationshipInference, AShortestExampleOverTheBudgetLeavesTheExamplesEmpty) {
