@@ -1,5 +1,6 @@
 // The generator's state and its candidate queue.
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 #include "orvane_semantic_agent/generate/generate.hpp"
@@ -48,14 +49,15 @@ bool SemanticModelGenerator::_has_next_candidate() const { return !_candidate_ta
 
 SemanticModelGenerator::DatasetUrn SemanticModelGenerator::_pop_next_candidate() {
   platform::check(!_candidate_tables.empty());
-  std::unordered_map<DatasetUrn, std::size_t> centrality_scores;
+  // Keyed by the URN texts the join groups hold, so counting copies no URN.
+  std::unordered_map<std::string_view, std::size_t> centrality_scores;
   for (const auto& [joined_tables, joins] : _joins) {
-    for (const DatasetUrn& urn : joined_tables) centrality_scores[urn] += joins.size();
+    for (const DatasetUrn& urn : joined_tables) centrality_scores[urn.urn()] += joins.size();
   }
   const DatasetUrn* next_urn = nullptr;
   double best_score = 0;
   for (const auto& [urn, popularity] : _candidate_tables) {
-    const auto centrality = centrality_scores.find(urn);
+    const auto centrality = centrality_scores.find(urn.urn());
     const double score =
         (centrality == centrality_scores.end() ? 0.0 : static_cast<double>(centrality->second)) +
         popularity;

@@ -40,8 +40,11 @@
 
 namespace orvane_semantic_agent::generate {
 
-// The module's start-up work (tracking experiment, traced completion, query text, token
-// encoding). Runs once per process, before the `.env` file is loaded; later calls do nothing.
+// The module's start-up work: selects the tracking experiment "semantic_model_generation" (the
+// store named by MLFLOW_TRACKING_URI, read now), wraps the chat completion for tracing, and
+// checks the embedded query text and the token encoding. Runs once per process, before the
+// `.env` file is loaded; later calls do nothing, and a failure throws and leaves it to be run
+// again. A generator made before it ran runs it first.
 void load_module();
 
 class SemanticModelGenerator {

@@ -50,8 +50,6 @@ const platform::tiktoken::Encoding& _token_encoding() {
   return encoding;
 }
 
-platform::llm::CompletionFunction completion() { return internal::module_tracing()->completion; }
-
 namespace internal {
 
 ModuleTracing make_module_tracing(platform::tracing::Tracer& tracer,

@@ -3,15 +3,14 @@
 //
 //   _list_queries_gql();                       // the catalogue's listQueries operation text
 //   _token_count("SELECT 1");                  // tokens under _token_encoding()
-//   platform::llm::from_litellm(completion()); // structured LLM calls, each one an LLM span
 //
-// Thread-safe.
+// The traced completion function, the other value the start-up step sets, is the generator's
+// own (internal/module_state.hpp). Thread-safe.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-#include "platform/llm/completion.hpp"
 #include "platform/tiktoken/encoding.hpp"
 
 namespace orvane_semantic_agent::generate {
@@ -30,9 +29,5 @@ const platform::tiktoken::Encoding& _token_encoding();
 // The number of tokens of `text` under `_token_encoding()`. The 100 texts used most recently are
 // answered from a process-wide memo without encoding again; safe under concurrent calls.
 std::size_t _token_count(std::string_view text);
-
-// The chat-completion function, traced so that each call is a span of type LLM. Runs
-// `load_module()` first when nothing else has set the module up.
-platform::llm::CompletionFunction completion();
 
 }  // namespace orvane_semantic_agent::generate

@@ -32,24 +32,31 @@ const TypeSpec& join_relationship() {
   return type;
 }
 
+// A text's length in characters (code points) of its UTF-8, not in bytes: SQL with names in
+// other scripts must sort as it would by characters.
+std::size_t characters(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
 // The distinct query texts, shortest first (first-seen order among equal lengths), as many as
 // fit the token budget; the first that does not fit ends the selection.
 std::string example_sqls(const std::vector<SourcedJoinInfo>& joins) {
   orvane::utilities::OrderedSet<std::string> distinct;
   for (const SourcedJoinInfo& join : joins) distinct.add(join.query_text);
-  std::vector<std::string> texts = distinct.items();
-  std::stable_sort(texts.begin(), texts.end(),
-                   [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+  std::vector<std::pair<std::size_t, const std::string*>> by_length;
+  for (const std::string& text : distinct) by_length.emplace_back(characters(text), &text);
+  std::stable_sort(by_length.begin(), by_length.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string examples;
   std::size_t total = 0;
-  bool first = true;
-  for (const std::string& text : texts) {
-    const std::size_t tokens = _token_count(text);
+  for (const auto& [length, text] : by_length) {
+    const std::size_t tokens = _token_count(*text);
     if (total + tokens > static_cast<std::size_t>(MAX_TOKENS_EXAMPLE_SQL)) break;
     total += tokens;
-    if (!first) examples += '\n';
-    first = false;
-    examples += "<example_sql>" + text + "</example_sql>";
+    if (!examples.empty()) examples += '\n';
+    examples += "<example_sql>" + *text + "</example_sql>";
   }
   return examples;
 }
