@@ -258,6 +258,19 @@ describe('a hard-coded model file that cannot be used', () => {
   });
 });
 
+describe('an empty CORTEX_HARDCODED_MODEL_FILE', () => {
+  it('generates models as if it were unset', async () => {
+    const server = await startServer({ binDir, workDir, fakes, name: 'empty-path',
+      env: { CORTEX_HARDCODED_MODEL_FILE: '' } });
+    try {
+      const result = await call(server, { query: 'q', candidate_urns: [] });
+      assert.equal(errorText(result), 'No candidate urns provided');
+    } finally {
+      await server.close();
+    }
+  });
+});
+
 describe('start-up', () => {
   // Runs the program with standard input open and returns its exit status and standard error.
   const runProgram = (env, cwd) => new Promise((resolve) => {
