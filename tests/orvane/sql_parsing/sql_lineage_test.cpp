@@ -89,6 +89,29 @@ TEST(ParseSqlLineage, NamesDatasetsFromDefaultsInstanceAndPlatformUrns) {
               ElementsAre(urn("eu_prod.db.s.t"), urn("eu_prod.db.s2.u")));
 }
 
+// The catalogue holds Snowflake names lower-cased in every script, so a name is not ASCII-only.
+TEST(ParseSqlLineage, LowerCasesNamesInEveryScript) {
+  SqlParsingResult result = parse_sql_lineage(
+      "SELECT * FROM KUNDEN_ÜBERSICHT k"
+      " JOIN ΕΤΑΙΡΕΊΑ.ΤΙΜΟΛΌΓΙΑ t ON t.ΚΩΔΙΚΌΣ = k.ÄNDERUNGS_ID"
+      " JOIN \"Заказы \"\"Клиентов\"\"\" z ON z.ИД = k.ID"
+      " JOIN IDENTIFIER('ŁÓDŹ.\"ŻÓŁW\".ŚWIAT') w ON w.id = k.id",
+      "snowflake", std::nullopt, "VERTRIEB_ÖSTERREICH", "ОСНОВНАЯ");
+  ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
+  ASSERT_EQ(result.joins->size(), 3u);
+  EXPECT_THAT(result.joins->at(0).left_tables,
+              ElementsAre(urn("vertrieb_österreich.основная.kunden_übersicht")));
+  EXPECT_THAT(result.joins->at(0).right_tables,
+              ElementsAre(urn("vertrieb_österreich.εταιρεία.τιμολόγια")));
+  EXPECT_THAT(result.joins->at(0).columns_involved,
+              ElementsAre(ColumnInvolved{urn("vertrieb_österreich.εταιρεία.τιμολόγια"), "κωδικόσ"},
+                          ColumnInvolved{urn("vertrieb_österreich.основная.kunden_übersicht"),
+                                         "änderungs_id"}));
+  EXPECT_THAT(result.joins->at(1).right_tables,
+              ElementsAre(urn("vertrieb_österreich.основная.заказы \"клиентов\"")));
+  EXPECT_THAT(result.joins->at(2).right_tables, ElementsAre(urn("łódź.żółw.świat")));
+}
+
 TEST(ParseSqlLineage, QuotedNamesWithUrnCharactersParseBackToTheSameDataset) {
   const SqlParsingResult result =
       parse(R"(select * from "Odd, (Name) 100%" a join b on a.id = b.id)");

@@ -4,6 +4,7 @@
 
 #include "orvane/sql_parsing/internal/syntax_error.hpp"
 #include "orvane/sql_parsing/sql_lineage.hpp"
+#include "platform/text/lower_case.hpp"
 
 namespace orvane::sql_parsing::internal {
 namespace {
@@ -187,9 +188,10 @@ NameParts split_identifier_text(std::string_view text) {
     } else if (c == '.' && !quoted) {
       parts.emplace_back();
     } else {
-      parts.back().push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
+      parts.back().push_back(c);
     }
   }
+  for (std::string& part : parts) part = platform::text::lower_case(part);
   return parts;
 }
 
