@@ -50,6 +50,22 @@ TEST(ParseSqlLineage, ReportsConditionTextAndTracedColumns) {
   EXPECT_TRUE(result.joins->at(2).columns_involved.empty());
 }
 
+TEST(ParseSqlLineage, QualifiedUsingColumnsAndEscapedConditionsKeepTheirColumns) {
+  SqlParsingResult result = parse(
+      "SELECT * FROM {oj orders o LEFT OUTER JOIN items i USING (o.order_id, i.tenant)}"
+      " JOIN c ON {fn UCASE(c.code)} = o.code");
+  ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
+  ASSERT_EQ(result.joins->size(), 2u);
+  EXPECT_EQ(result.joins->at(0).on_clause, "USING (o.order_id, i.tenant)");
+  EXPECT_THAT(result.joins->at(0).columns_involved,
+              ElementsAre(ColumnInvolved{std::nullopt, "order_id"},
+                          ColumnInvolved{std::nullopt, "tenant"}));
+  EXPECT_EQ(result.joins->at(1).on_clause, "{fn UCASE(c.code)} = o.code");
+  EXPECT_THAT(result.joins->at(1).columns_involved,
+              ElementsAre(ColumnInvolved{urn("db.s.c"), "code"},
+                          ColumnInvolved{urn("db.s.orders"), "code"}));
+}
+
 TEST(ParseSqlLineage, AsofConditionSpansMatchConditionAndOn) {
   SqlParsingResult result =
       parse("SELECT * FROM t ASOF JOIN q MATCH_CONDITION (t.ts >= q.ts) ON t.s = q.s");
