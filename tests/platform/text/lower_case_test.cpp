@@ -2,6 +2,11 @@
 // are not UTF-8.
 #include "platform/text/lower_case.hpp"
 
+#include <cstdint>
+#include <string>
+
+#include "platform/text/utf8.hpp"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -50,6 +55,20 @@ TEST(LowerCase, KeepsBytesThatAreNotUtf8) {
   EXPECT_EQ(lower_case("\xED\xA0\x80Z"), "\xED\xA0\x80z");  // surrogate
   EXPECT_EQ(lower_case("\xF4\x90\x80\x80Z"), "\xF4\x90\x80\x80z");  // above U+10FFFF
   EXPECT_EQ(lower_case("\x80\x80Ü"), "\x80\x80ü");                  // stray continuation bytes
+}
+
+// Every code point goes through decoding, the table and encoding the same way as on its own.
+TEST(LowerCase, TextAgreesWithCodePointsEverywhere) {
+  std::string text, expected;
+  for (char32_t code_point = 0; code_point <= 0x10FFFF; ++code_point) {
+    if (code_point >= 0xD800 && code_point <= 0xDFFF) continue;
+    text.clear();
+    expected.clear();
+    platform::text::append_utf8(code_point, text);
+    platform::text::append_utf8(lower_case(code_point), expected);
+    ASSERT_EQ(lower_case(text), expected) << std::hex << static_cast<std::uint32_t>(code_point);
+    ASSERT_EQ(lower_case(lower_case(code_point)), lower_case(code_point));
+  }
 }
 
 TEST(LowerCase, CodePoints) {

@@ -1093,15 +1093,18 @@ class Parser {
     }
   }
 
+  // CONNECT_BY_ROOT col; alone it is a column of that name.
+  bool at_connect_by_root() const {
+    if (!at_word("CONNECT_BY_ROOT")) return false;
+    const Token& next = peek();
+    return next.kind == TokenKind::kQuotedIdent ||
+           (next.kind == TokenKind::kWord && !is_clause_keyword(next.keyword));
+  }
+
   void parse_operand(ExprRefs& refs) {
     for (;;) {  // prefix operators
-      // CONNECT_BY_ROOT col; alone it is a column of that name.
-      const Token& next = peek();
-      bool connect_by_root = at_word("CONNECT_BY_ROOT") &&
-                             (next.kind == TokenKind::kQuotedIdent ||
-                              (next.kind == TokenKind::kWord && !is_clause_keyword(next.keyword)));
-      if (at(K::kNot) || at(K::kPrior) || connect_by_root || at_operator("-") || at_operator("+") ||
-          at_operator("~")) {
+      if (at(K::kNot) || at(K::kPrior) || at_operator("-") || at_operator("+") ||
+          at_operator("~") || at_connect_by_root()) {
         advance();
       } else {
         break;
