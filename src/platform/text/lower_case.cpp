@@ -23,12 +23,12 @@ char32_t lower_case(char32_t code_point) {
 }
 
 std::string lower_case(std::string_view text) {
-  std::string out(text.size(), '\0');
+  std::string out(text);
   std::size_t i = 0;
-  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) {
-    out[i] = ascii_lower(text[i]);
+  for (; i < out.size() && static_cast<unsigned char>(out[i]) < 0x80; ++i) {
+    out[i] = ascii_lower(out[i]);
   }
-  if (i == text.size()) return out;
+  if (i == out.size()) return out;
   // A mapping may change the length of a character's encoding (U+0130 İ to i, U+023A Ⱥ to ⱥ).
   out.resize(i);
   while (i < text.size()) {

@@ -11,7 +11,9 @@ namespace {
 
 using K = Keyword;
 
-bool equals_ignore_case(std::string_view a, std::string_view b) {
+// Compares every word with a keyword or function name; inline, so that the size test that
+// settles most comparisons costs no call.
+inline bool equals_ignore_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
