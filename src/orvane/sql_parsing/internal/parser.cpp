@@ -238,7 +238,8 @@ class Parser {
     return sql_.substr(token.begin, token.end - token.begin);
   }
   bool is_word(const Token& token, std::string_view word) const {
-    return token.kind == TokenKind::kWord && equals_ignore_case(text(token), word);
+    return token.kind == TokenKind::kWord && token.end - token.begin == word.size() &&
+           equals_ignore_case(text(token), word);
   }
   bool at_word(std::string_view word) const { return is_word(cur(), word); }
   bool at_operator(std::string_view op) const { return at(Punct::kOperator) && text(cur()) == op; }
@@ -1263,7 +1264,7 @@ class Parser {
         break;
       }
     }
-    if (accept_model_method() || (at(Punct::kLParen) && !accept_outer_join_marker())) {
+    if ((at(Punct::kLParen) && !accept_outer_join_marker()) || accept_model_method()) {
       std::string_view last = text(tokens_[pos_ - 1]);
       parse_call_arguments(last, refs);
       parse_call_suffixes(last, refs);
@@ -1286,7 +1287,7 @@ class Parser {
         break;
       }
     }
-    if (accept_model_method() || (at(Punct::kLParen) && !accept_outer_join_marker())) {
+    if ((at(Punct::kLParen) && !accept_outer_join_marker()) || accept_model_method()) {
       std::string_view last = text(tokens_[pos_ - 1]);
       parse_call_arguments(last, refs);
       parse_call_suffixes(last, refs);
