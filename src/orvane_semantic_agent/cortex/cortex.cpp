@@ -4,10 +4,12 @@
 
 #include "orvane_semantic_agent/cortex/internal/analyst_request.hpp"
 #include "orvane_semantic_agent/cortex/internal/python_pformat.hpp"
+#include "orvane_semantic_agent/cortex/internal/stage_reference.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
+#include "platform/snowflake/file_transfer/file_uri.hpp"
 
 namespace orvane_semantic_agent::cortex {
 namespace {
@@ -152,7 +154,12 @@ std::vector<AnalystEntry> call_snowflake_analyst(NativeSnowflakeConnection& conn
 std::string put_file(NativeSnowflakeConnection& conn, const std::string& stage_spec,
                      const std::string& file_path) {
   if (!stage_spec.starts_with('@')) throw platform::ValueError("Stage spec must start with @");
-  conn.execute_string("PUT file://" + file_path + " " + stage_spec);
+  if (!internal::is_one_stage_reference(stage_spec)) {
+    throw platform::ValueError(
+        "Stage spec must name one stage, such as @stage or @db.schema.stage/path, not " +
+        nlohmann::json(stage_spec).dump());
+  }
+  conn.execute_string("PUT " + platform::snowflake::quoted_file_uri(file_path) + " " + stage_spec);
   std::string trimmed = file_path;
   // A path's name ignores trailing separators ("dir/" names "dir").
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();

@@ -68,8 +68,12 @@ std::vector<AnalystEntry> call_snowflake_analyst(NativeSnowflakeConnection& conn
                                                  const std::string& prompt);
 
 // Put a file into a Snowflake stage.
-// Returns "<stage_spec>/<file name>". Throws platform::ValueError "Stage spec must start with @"
-// before running anything when the stage does not start with "@"; the PUT statement's errors
+// Runs "PUT 'file://<file_path>' <stage_spec>" (the path quoted, so spaces, quotes and ";" stay
+// in it) and returns "<stage_spec>/<file name>". Before running anything, throws
+// platform::ValueError "Stage spec must start with @" when the stage does not start with "@",
+// and a ValueError when it is not one stage reference ("@name", "@db.schema.name", "@~",
+// "@%table", quoted names, an optional "/path"): a ";", a line break or a space outside quotes
+// would add to the statement. The PUT statement's errors, a file that failed included,
 // propagate unchanged.
 std::string put_file(NativeSnowflakeConnection& conn, const std::string& stage_spec,
                      const std::string& file_path);

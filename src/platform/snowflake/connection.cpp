@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "platform/errors/errors.hpp"
+#include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
@@ -75,6 +76,17 @@ QueryResult Connection::execute(std::string_view statement) {
   if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
   const std::string keyword = leading_keyword(statement);
   const bool file_transfer = keyword == "PUT" || keyword == "GET";
+  const nlohmann::json data = run_statement(statement, file_transfer);
+  if (keyword == "PUT") return put_files(statement, data);
+  if (file_transfer) {
+    throw NotImplementedError(
+        "GET statements need a file download, which this connector does not support yet; no "
+        "file was transferred");
+  }
+  return read_result(data);
+}
+
+nlohmann::json Connection::run_statement(std::string_view statement, bool file_transfer) {
   nlohmann::ordered_json body;
   body["sqlText"] = std::string(statement);
   body["disableOfflineChunks"] = false;
@@ -91,14 +103,22 @@ QueryResult Connection::execute(std::string_view statement) {
                    .retry = true});
   envelope = wait_for_result(std::move(envelope));
   if (!envelope.value("success", false)) throw error_from_envelope(envelope);
-  const nlohmann::json& data = envelope.at("data");
-  if (file_transfer) {
-    throw NotImplementedError(fmt::format(
-        "{} statements need a file transfer, which this connector does not support yet; no file "
-        "was transferred",
-        keyword));
-  }
-  return read_result(data);
+  return envelope.at("data");
+}
+
+QueryResult Connection::put_files(std::string_view statement, const nlohmann::json& data) {
+  const std::string text(statement);
+  const ConnectionOptions& options = rest_->options();
+  // Running the statement again gives fresh stage credentials (or a per-file address).
+  const auto reissue = [this, text](const std::string& single_target) {
+    return run_statement(single_target.empty()
+                             ? text
+                             : file_transfer::statement_for_single_file(text, single_target),
+                         true);
+  };
+  return file_transfer::run_put(
+      data, {.reissue = reissue,
+             .storage = {.request_timeout = options.request_timeout, .sleep = options.sleep}});
 }
 
 std::vector<QueryResult> Connection::execute_string(std::string_view text) {

@@ -13,8 +13,10 @@
 // master token leads to a fresh login, without the caller noticing (a fresh login starts a new
 // session, so session state set by earlier statements, e.g. USE, is then lost).
 //
-// PUT and GET statements need a file transfer this connector does not do: they raise
-// platform::NotImplementedError after the warehouse accepted them, and never report success.
+// A PUT statement uploads its files to the stage the warehouse names (see
+// file_transfer/put_transfer.hpp) and returns one row per file; a file that fails raises. GET
+// needs a download this connector does not do: it raises platform::NotImplementedError after
+// the warehouse accepted it, and never reports success.
 //
 // Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
 // its code, SQL state, query id and message. Thread-safety: statements may run from several
@@ -59,6 +61,9 @@ class Connection {
 
  private:
   explicit Connection(ConnectionOptions options);
+  // Submits the statement, waits for its end and returns its answer's "data"; throws its error.
+  nlohmann::json run_statement(std::string_view statement, bool file_transfer);
+  QueryResult put_files(std::string_view statement, const nlohmann::json& data);
   nlohmann::json wait_for_result(nlohmann::json envelope);
   QueryResult read_result(const nlohmann::json& data);
 

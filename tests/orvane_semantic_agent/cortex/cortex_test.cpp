@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <spdlog/sinks/ostream_sink.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -187,13 +189,42 @@ TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
     EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
                      "Stage spec must start with @");
   }
+  // Anything beyond one stage reference would add to the statement.
+  for (const std::string stage :
+       {"@", "@stage; DROP TABLE orders", "@stage\nDROP TABLE orders", "@stage OVERWRITE = TRUE",
+        "@stage'", "@a..b", "@a.b.c.d", "@\"unterminated", "@stage/a b", "@%t.x", "@1stage",
+        "@\"\"", "@stage/x;y"}) {
+    SCOPED_TRACE(stage);
+    EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
+                     "Stage spec must name one stage, such as @stage or @db.schema.stage/path, "
+                     "not " +
+                         nlohmann::json(stage).dump());
+  }
   EXPECT_TRUE(requests_to("/queries/").empty());
-  // The fake warehouse refuses PUT, and that failure propagates: a PUT is never reported done.
-  EXPECT_THROW(put_file(*conn_, "@stage", "/tmp/model.yaml"), platform::snowflake::SnowflakeError);
+}
+
+TEST_F(CortexTest, PutFileUploadsTheFileAndReturnsItsStagePath) {
+  const std::filesystem::path dir = scratch_.path() / "my models";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "model 'v1'.yaml").string();
+  std::ofstream(path) << "name: m\n";
+  for (const std::string stage : {"@stage", "@~/models", "@db.sch.\"My Stage\"/v1/", "@%orders"}) {
+    SCOPED_TRACE(stage);
+    EXPECT_EQ(put_file(*conn_, stage, path), stage + "/model 'v1'.yaml");
+  }
   const auto statements = requests_to("/queries/v1/query-request");
-  ASSERT_EQ(statements.size(), 1u);
+  ASSERT_EQ(statements.size(), 4u);
   EXPECT_EQ(nlohmann::json::parse(statements[0].body)["sqlText"],
-            "PUT file:///tmp/model.yaml @stage");
+            "PUT 'file://" + dir.string() + "/model \\'v1\\'.yaml' @stage");
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) / "stage" /
+                                      "model 'v1'.yaml.gz"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) /
+                                      "db.sch.My Stage" / "v1" / "model 'v1'.yaml.gz"));
+}
+
+TEST_F(CortexTest, PutFileOfAMissingFileFailsNamingIt) {
+  EXPECT_THROW_SUBSTR(put_file(*conn_, "@stage", "/no/such/dir/model.yaml"),
+                      platform::snowflake::SnowflakeError, "/no/such/dir/model.yaml");
 }
 
 }  // namespace

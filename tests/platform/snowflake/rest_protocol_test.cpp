@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 
 #include <nlohmann/json.hpp>
@@ -13,6 +14,7 @@
 #include "platform/snowflake/snowflake_error.hpp"
 #include "tests/fakes/common/loopback_server.hpp"
 #include "tests/support/expect_throw.hpp"
+#include "tests/support/paths.hpp"
 
 namespace platform::snowflake {
 namespace {
@@ -189,19 +191,22 @@ TEST_F(ScriptedWarehouseTest, RefusesResultFormatsOtherThanJson) {
   EXPECT_THROW_SUBSTR(connect().execute("SELECT 1"), SnowflakeError, "other than JSON");
 }
 
-TEST_F(ScriptedWarehouseTest, APutTheConnectorCannotUploadIsAnErrorNotASuccess) {
+TEST_F(ScriptedWarehouseTest, APutToAStageTypeTheConnectorCannotReachIsAnErrorNotASuccess) {
+  osa_test::ScratchDir scratch;
+  const std::string file = (scratch.path() / "model.yaml").string();
+  std::ofstream(file) << "name: m\n";
   server_.Post(
-      "/queries/v1/query-request", [](const httplib::Request& req, httplib::Response& res) {
+      "/queries/v1/query-request", [&](const httplib::Request& req, httplib::Response& res) {
         // File statements ask for the plain JSON answer.
         EXPECT_EQ(req.get_header_value("Accept"), "application/json");
         reply(res, envelope({{"command", "UPLOAD"},
-                             {"src_locations", {"/tmp/model.yaml"}},
-                             {"stageInfo", {{"locationType", "S3"}, {"location", "bucket/p/"}}}}));
+                             {"src_locations", {file}},
+                             {"stageInfo", {{"locationType", "TAPE"}, {"location", "vault/p/"}}}}));
       });
-  EXPECT_THROW_MSG(connect().execute("PUT file:///tmp/model.yaml @stage"),
+  EXPECT_THROW_MSG(connect().execute("PUT file://" + file + " @stage"),
                    platform::NotImplementedError,
-                   "PUT statements need a file transfer, which this connector does not support "
-                   "yet; no file was transferred");
+                   "PUT to a stage of location type TAPE is not supported by this connector; no "
+                   "file was transferred");
 }
 
 TEST(UnreachableWarehouse, FailsAfterItsRetriesWithoutSecrets) {

@@ -1,0 +1,15 @@
+#include "platform/snowflake/file_transfer/stage_storage.hpp"
+
+#include "platform/errors/errors.hpp"
+#include "platform/snowflake/file_transfer/local_storage.hpp"
+
+namespace platform::snowflake::file_transfer {
+
+std::unique_ptr<StageStorage> make_stage_storage(const StageInfo& stage,
+                                                 const StorageOptions& /*options*/) {
+  if (stage.location_type == "LOCAL_FS") return make_local_storage(stage);
+  throw NotImplementedError("PUT to a stage of location type " + stage.location_type +
+                            " is not supported by this connector; no file was transferred");
+}
+
+}  // namespace platform::snowflake::file_transfer

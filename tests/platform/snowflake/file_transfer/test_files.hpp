@@ -1,0 +1,57 @@
+// Small helpers for file transfer tests: write and read whole files, gunzip.
+#pragma once
+
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace osa_test {
+
+inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+inline std::string gunzip(const std::string& data) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 16) != Z_OK) throw std::runtime_error("inflateInit2");
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  std::string out;
+  char buffer[65536];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) throw std::runtime_error("not a complete gzip stream");
+  return out;
+}
+
+// Bytes that do not compress to nothing: a counter mixed through a simple generator.
+inline std::string varied_bytes(size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = 2463534242u;
+  for (char& c : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    c = static_cast<char>('a' + state % 16);
+  }
+  return bytes;
+}
+
+}  // namespace osa_test
