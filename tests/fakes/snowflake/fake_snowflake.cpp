@@ -257,6 +257,7 @@ void FakeSnowflake::fail_next(const std::string& path_prefix, int status, int ti
 void FakeSnowflake::set_stage_location(FakeStageLocation location) {
   std::lock_guard lock(impl_->mutex);
   impl_->stage_location = std::move(location);
+  impl_->put_answers = 0;
 }
 
 std::string FakeSnowflake::stage_dir() const { return impl_->options.stage_dir; }

@@ -73,7 +73,9 @@ struct FakeStageLocation {
   std::string region = "us-west-2";
   std::string bucket = "fake-bucket";
   std::string storage_account;
-  std::vector<std::pair<std::string, std::string>> creds;  // the stageInfo "creds"
+  // The stageInfo "creds" of each PUT answer in turn; the last set stays (so a test can hand
+  // out fresh credentials when a transfer asks again).
+  std::vector<std::vector<std::pair<std::string, std::string>>> creds;
   std::string master_key;  // base64 stage key for client-side encryption; empty = none
   // GCS without an access token: the presigned address of "<object>" is this text with the
   // object's name appended.

@@ -81,6 +81,7 @@ struct FakeSnowflake::Impl {
   std::filesystem::path owned_tls_dir;  // removed at the end when the fake made it
   std::filesystem::path owned_stage_dir;
   FakeStageLocation stage_location;
+  size_t put_answers = 0;  // since the stage location was set
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;

@@ -1,5 +1,6 @@
 // The fake warehouse's answer to PUT: the upload instructions a real warehouse sends, for the
 // stage location the test chose.
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -136,7 +137,13 @@ Json put_answer(Impl& fake, const std::string& sql, const std::string& query_id)
     stage_info["location"] = chosen.bucket + "/" + stage_key;
     stage_info["path"] = stage_key;
     Json creds = Json::object();
-    for (const auto& [name, value] : chosen.creds) creds[name] = value;
+    if (!chosen.creds.empty()) {
+      for (const auto& [name, value] :
+           chosen.creds[std::min(fake.put_answers, chosen.creds.size() - 1)]) {
+        creds[name] = value;
+      }
+    }
+    ++fake.put_answers;
     stage_info["creds"] = std::move(creds);
     // A PUT of one plain file name asks for that object's presigned address.
     if (!chosen.presigned_prefix.empty() && put->path.find('/') == std::string::npos) {

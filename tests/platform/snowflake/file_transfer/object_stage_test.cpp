@@ -1,0 +1,164 @@
+// Whole PUT statements against the fake warehouse with object-store stages, the fake object
+// store checking each request's credentials and keeping the bytes.
+#include <gtest/gtest.h>
+
+#include "platform/snowflake/connection.hpp"
+#include "platform/snowflake/file_transfer/file_uri.hpp"
+#include "platform/snowflake/file_transfer/upload_preparation.hpp"
+#include "tests/fakes/object_store/fake_object_store.hpp"
+#include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
+#include "tests/platform/snowflake/file_transfer/stage_decryption.hpp"
+#include "tests/platform/snowflake/file_transfer/test_files.hpp"
+#include "tests/support/expect_throw.hpp"
+
+namespace platform::snowflake {
+namespace {
+
+namespace fs = std::filesystem;
+using osa_test::write_file;
+
+constexpr char kStageKey[] = "MDEyMzQ1Njc4OWFiY2RlZjAxMjM0NTY3ODlhYmNkZWY=";
+using Creds = std::vector<std::pair<std::string, std::string>>;
+
+class ObjectStageTest : public osa_test::FakeWarehouseTest {
+ protected:
+  void SetUp() override {
+    FakeWarehouseTest::SetUp();
+    const fs::path tls = scratch_.path() / "tls";
+    store_ = std::make_unique<fakes::FakeObjectStore>(fakes::FakeObjectStoreOptions{
+        .cert_file = (tls / "server.pem").string(), .key_file = (tls / "server.key").string()});
+    connection_ = Connection::open(options());
+  }
+  void TearDown() override {
+    connection_.reset();
+    store_.reset();
+    FakeWarehouseTest::TearDown();
+  }
+
+  void use_s3(std::vector<Creds> creds, bool encrypted = true) {
+    store_->accept_s3_key("AKID1", "secret-1", "session-1");
+    store_->accept_s3_key("AKID2", "secret-2", "session-2");
+    fake_->set_stage_location({.location_type = "S3",
+                               .end_point = store_->host(),
+                               .creds = std::move(creds),
+                               .master_key = encrypted ? kStageKey : ""});
+  }
+  static Creds s3_key(int n) {
+    const std::string i = std::to_string(n);
+    return {{"AWS_KEY_ID", "AKID" + i},
+            {"AWS_SECRET_KEY", "secret-" + i},
+            {"AWS_TOKEN", "session-" + i}};
+  }
+
+  QueryResult put(const std::string& name, const std::string& stage = "@loads",
+                  const std::string& extra = "") {
+    return connection_->execute("PUT " +
+                                quoted_file_uri((scratch_.path() / "local" / name).string()) + " " +
+                                stage + extra);
+  }
+  std::string local(const std::string& name) const {
+    return osa_test::read_file(scratch_.path() / "local" / name);
+  }
+  void write_local(const std::string& name, const std::string& bytes) {
+    write_file(scratch_.path() / "local" / name, bytes);
+  }
+  // The plain content of a stored object, decrypted with its metadata and the stage key.
+  std::string stored_plain(const std::string& key) const {
+    const fakes::StoredObject object = store_->objects().at("fake-bucket/stages/" + key);
+    const std::string gzipped =
+        object.metadata.contains("x-amz-key")
+            ? osa_test::decrypt_stage_file(object.bytes, kStageKey, object.metadata.at("x-amz-key"),
+                                           object.metadata.at("x-amz-iv"))
+            : object.bytes;
+    EXPECT_EQ(object.metadata.at("sfc-digest"), file_transfer::sha256_base64(gzipped));
+    return key.ends_with(".gz") ? osa_test::gunzip(gzipped) : gzipped;
+  }
+
+  std::unique_ptr<fakes::FakeObjectStore> store_;
+  std::unique_ptr<Connection> connection_;
+};
+
+std::string status_of(const QueryResult& result, size_t row) {
+  return result.rows.at(row).at(6).as_string();
+}
+
+TEST_F(ObjectStageTest, S3UploadsArriveSignedEncryptedAndIntact) {
+  use_s3({s3_key(1)});
+  write_local("small.csv", "id,name\n1,alpha\n");
+  write_local("empty.csv", "");
+  write_local("large.csv", osa_test::varied_bytes(4 * 1024 * 1024 + 3));
+  const std::string packed = file_transfer::gzip_compress("already,packed\n");
+  write_local("packed.csv.gz", packed);
+  for (int i = 1; i <= 3; ++i)
+    write_local("part_" + std::to_string(i) + ".txt", "part " + std::to_string(i));
+
+  for (const char* name : {"small.csv", "empty.csv", "large.csv"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(status_of(put(name), 0), "UPLOADED");
+    EXPECT_EQ(stored_plain(std::string("loads/") + name + ".gz"), local(name));
+  }
+  EXPECT_EQ(status_of(put("packed.csv.gz"), 0), "UPLOADED");
+  EXPECT_EQ(stored_plain("loads/packed.csv.gz"), "already,packed\n");  // sent as it was
+  const QueryResult parts = put("part_*.txt", "@loads/parts");
+  ASSERT_EQ(parts.rows.size(), 3u);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(stored_plain("loads/parts/part_" + std::to_string(i) + ".txt.gz"),
+              "part " + std::to_string(i));
+  }
+  const fakes::StoredObject object = store_->objects().at("fake-bucket/stages/loads/small.csv.gz");
+  EXPECT_EQ(object.metadata.at("x-amz-matdesc").find(R"("keySize":"256")") != std::string::npos,
+            true);
+  EXPECT_TRUE(store_->refusals().empty());
+}
+
+TEST_F(ObjectStageTest, S3SkipsTheSameDigestAndOverwritesWhenAsked) {
+  use_s3({s3_key(1)}, /*encrypted=*/false);
+  write_local("m.yaml", "version: 1\n");
+  EXPECT_EQ(status_of(put("m.yaml"), 0), "UPLOADED");
+  EXPECT_EQ(status_of(put("m.yaml"), 0), "SKIPPED");
+  EXPECT_EQ(store_->uploads(), 1);
+  write_local("m.yaml", "version: 2\n");
+  EXPECT_THROW_SUBSTR(put("m.yaml"), SnowflakeError, "with other content");
+  EXPECT_EQ(status_of(put("m.yaml", "@loads", " OVERWRITE = TRUE"), 0), "UPLOADED");
+  EXPECT_EQ(stored_plain("loads/m.yaml.gz"), "version: 2\n");
+}
+
+TEST_F(ObjectStageTest, S3CredentialsThatExpireMidTransferAreRenewedFromTheWarehouse) {
+  use_s3({s3_key(1), s3_key(2)});
+  store_->expire("AKID1", /*after_uploads=*/1);
+  for (int i = 1; i <= 3; ++i)
+    write_local("part_" + std::to_string(i) + ".csv", "p" + std::to_string(i));
+  const QueryResult result = put("part_*.csv");
+  ASSERT_EQ(result.rows.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(status_of(result, i), "UPLOADED");
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(stored_plain("loads/part_" + std::to_string(i) + ".csv.gz"), "p" + std::to_string(i));
+  }
+  // The statement ran twice: once for the transfer, once more for fresh credentials.
+  EXPECT_EQ(requests_to("/queries/v1/query-request").size(), 2u);
+  ASSERT_FALSE(store_->refusals().empty());
+  EXPECT_NE(store_->refusals()[0].find("expired"), std::string::npos);
+}
+
+TEST_F(ObjectStageTest, S3TransientFailuresAreRetriedAndRefusalsNameTheFile) {
+  use_s3({s3_key(1)});
+  write_local("a.csv", "1\n");
+  store_->fail_next(503, 2);
+  EXPECT_EQ(status_of(put("a.csv"), 0), "UPLOADED");
+  EXPECT_GE(waits_.size(), 2u);
+
+  // Credentials the store does not know: an error naming the file, never a success.
+  use_s3({{{"AWS_KEY_ID", "AKID1"}, {"AWS_SECRET_KEY", "wrong"}, {"AWS_TOKEN", "session-1"}}});
+  write_local("b.csv", "2\n");
+  EXPECT_THROW_SUBSTR(put("b.csv"), SnowflakeError, "b.csv");
+  EXPECT_FALSE(store_->objects().contains("fake-bucket/stages/loads/b.csv.gz"));
+
+  // Credentials that stay expired: asked for anew a few times, then an error.
+  use_s3({s3_key(1)});
+  store_->expire("AKID1");
+  EXPECT_THROW_SUBSTR(put("b.csv"), SnowflakeError,
+                      "b.csv failed: the stage credentials have expired");
+}
+
+}  // namespace
+}  // namespace platform::snowflake
