@@ -166,7 +166,6 @@ struct FakeObjectStore::Impl {
         object.metadata[header.substr(metadata_prefix.size())] = value;
       }
     }
-    object.content_encoding_sent = request.has_header("Content-Encoding");
     object.content_encoding = request.get_header_value("Content-Encoding");
     objects[object_key] = std::move(object);
     count_upload();

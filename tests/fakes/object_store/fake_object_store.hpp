@@ -37,7 +37,6 @@ struct StoredObject {
   std::string bytes;
   std::map<std::string, std::string> metadata;
   std::string content_encoding;  // as sent; absent and empty both read as ""
-  bool content_encoding_sent = false;
 };
 
 class FakeObjectStore {

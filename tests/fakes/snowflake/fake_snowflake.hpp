@@ -77,9 +77,10 @@ struct FakeStageLocation {
   // out fresh credentials when a transfer asks again).
   std::vector<std::vector<std::pair<std::string, std::string>>> creds;
   std::string master_key;  // base64 stage key for client-side encryption; empty = none
-  // GCS without an access token: the presigned address of "<object>" is this text with the
-  // object's name appended.
+  // GCS without an access token: a PUT of one plain file name is answered with the presigned
+  // address presigned_prefix + "<bucket>/<object>?sig=" + presigned_signature.
   std::string presigned_prefix;
+  std::string presigned_signature;
 };
 
 struct RecordedRequest {

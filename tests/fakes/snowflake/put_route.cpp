@@ -147,8 +147,8 @@ Json put_answer(Impl& fake, const std::string& sql, const std::string& query_id)
     stage_info["creds"] = std::move(creds);
     // A PUT of one plain file name asks for that object's presigned address.
     if (!chosen.presigned_prefix.empty() && put->path.find('/') == std::string::npos) {
-      stage_info["presignedUrl"] =
-          chosen.presigned_prefix + chosen.bucket + "/" + stage_key + put->path;
+      stage_info["presignedUrl"] = chosen.presigned_prefix + chosen.bucket + "/" + stage_key +
+                                   put->path + "?sig=" + chosen.presigned_signature;
     }
   }
   Json data{{"command", "UPLOAD"},

@@ -64,6 +64,19 @@ bool is_ip_host(std::string_view host) {
   return inet_pton(AF_INET, name.c_str(), &v4) == 1;
 }
 
+std::string full_blob_encryption_data(const EncryptionEnvelope& envelope,
+                                      std::string_view content_algorithm) {
+  nlohmann::ordered_json data;
+  data["EncryptionMode"] = "FullBlob";
+  data["WrappedContentKey"] = {
+      {"KeyId", "symmKey1"}, {"EncryptedKey", envelope.wrapped_key}, {"Algorithm", "AES_CBC_256"}};
+  data["EncryptionAgent"] = {{"Protocol", "1.0"},
+                             {"EncryptionAlgorithm", std::string(content_algorithm)}};
+  data["ContentEncryptionIV"] = envelope.iv;
+  data["KeyWrappingMetadata"] = {{"EncryptionLibrary", "Java 5.3.0"}};
+  return data.dump();
+}
+
 std::string https_base(std::string_view base) {
   std::string url(base);
   if (!url.starts_with("https://") && !url.starts_with("http://")) url = "https://" + url;

@@ -29,6 +29,11 @@ std::pair<std::string, std::string> split_location(std::string_view location);
 // account name as a sub-domain.
 bool is_ip_host(std::string_view host);
 
+// The "encryptiondata" metadata Azure- and GCS-style stages keep beside an encrypted file: the
+// wrapped key and IV in the stores' full-blob envelope, `content_algorithm` naming the cipher.
+std::string full_blob_encryption_data(const EncryptionEnvelope& envelope,
+                                      std::string_view content_algorithm);
+
 // `base` (with a scheme already, or given "https://") without a trailing "/".
 std::string https_base(std::string_view base);
 

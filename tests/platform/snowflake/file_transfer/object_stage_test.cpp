@@ -2,6 +2,8 @@
 // store checking each request's credentials and keeping the bytes.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/snowflake/connection.hpp"
 #include "platform/snowflake/file_transfer/file_uri.hpp"
 #include "platform/snowflake/file_transfer/upload_preparation.hpp"
@@ -16,6 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using osa_test::write_file;
+
+std::string status_of(const QueryResult& result, size_t row) {
+  return result.rows.at(row).at(6).as_string();
+}
 
 constexpr char kStageKey[] = "MDEyMzQ1Njc4OWFiY2RlZjAxMjM0NTY3ODlhYmNkZWY=";
 using Creds = std::vector<std::pair<std::string, std::string>>;
@@ -65,50 +71,61 @@ class ObjectStageTest : public osa_test::FakeWarehouseTest {
   // The plain content of a stored object, decrypted with its metadata and the stage key.
   std::string stored_plain(const std::string& key) const {
     const fakes::StoredObject object = store_->objects().at("fake-bucket/stages/" + key);
-    const std::string gzipped =
-        object.metadata.contains("x-amz-key")
-            ? osa_test::decrypt_stage_file(object.bytes, kStageKey, object.metadata.at("x-amz-key"),
-                                           object.metadata.at("x-amz-iv"))
-            : object.bytes;
-    EXPECT_EQ(object.metadata.at("sfc-digest"), file_transfer::sha256_base64(gzipped));
+    std::string gzipped = object.bytes;
+    std::string digest;
+    if (object.metadata.contains("sfc-digest")) {  // S3, GCS
+      digest = object.metadata.at("sfc-digest");
+    } else {
+      digest = object.metadata.at("sfcdigest");  // Azure
+    }
+    if (object.metadata.contains("x-amz-key")) {
+      gzipped = osa_test::decrypt_stage_file(
+          object.bytes, kStageKey, object.metadata.at("x-amz-key"), object.metadata.at("x-amz-iv"));
+    } else if (object.metadata.contains("encryptiondata")) {
+      const auto envelope = nlohmann::json::parse(object.metadata.at("encryptiondata"));
+      EXPECT_EQ(envelope["EncryptionMode"], "FullBlob");
+      EXPECT_TRUE(object.metadata.contains("matdesc"));
+      gzipped = osa_test::decrypt_stage_file(object.bytes, kStageKey,
+                                             envelope["WrappedContentKey"]["EncryptedKey"],
+                                             envelope["ContentEncryptionIV"]);
+    }
+    EXPECT_EQ(digest, file_transfer::sha256_base64(gzipped));
     return key.ends_with(".gz") ? osa_test::gunzip(gzipped) : gzipped;
+  }
+  // Uploads the five kinds of file the transfer must carry intact and checks what arrived.
+  void expect_every_kind_of_file_arrives_intact() {
+    write_local("small.csv", "id,name\n1,alpha\n");
+    write_local("empty.csv", "");
+    write_local("large.csv", osa_test::varied_bytes(4 * 1024 * 1024 + 3));
+    write_local("packed.csv.gz", file_transfer::gzip_compress("already,packed\n"));
+    for (int i = 1; i <= 3; ++i) {
+      write_local("part_" + std::to_string(i) + ".txt", "part " + std::to_string(i));
+    }
+    for (const char* name : {"small.csv", "empty.csv", "large.csv"}) {
+      SCOPED_TRACE(name);
+      EXPECT_EQ(status_of(put(name), 0), "UPLOADED");
+      EXPECT_EQ(stored_plain(std::string("loads/") + name + ".gz"), local(name));
+    }
+    EXPECT_EQ(status_of(put("packed.csv.gz"), 0), "UPLOADED");
+    EXPECT_EQ(stored_plain("loads/packed.csv.gz"), "already,packed\n");  // sent as it was
+    const QueryResult parts = put("part_*.txt", "@loads/parts");
+    ASSERT_EQ(parts.rows.size(), 3u);
+    for (int i = 1; i <= 3; ++i) {
+      EXPECT_EQ(stored_plain("loads/parts/part_" + std::to_string(i) + ".txt.gz"),
+                "part " + std::to_string(i));
+    }
+    EXPECT_TRUE(store_->refusals().empty());
   }
 
   std::unique_ptr<fakes::FakeObjectStore> store_;
   std::unique_ptr<Connection> connection_;
 };
 
-std::string status_of(const QueryResult& result, size_t row) {
-  return result.rows.at(row).at(6).as_string();
-}
-
 TEST_F(ObjectStageTest, S3UploadsArriveSignedEncryptedAndIntact) {
   use_s3({s3_key(1)});
-  write_local("small.csv", "id,name\n1,alpha\n");
-  write_local("empty.csv", "");
-  write_local("large.csv", osa_test::varied_bytes(4 * 1024 * 1024 + 3));
-  const std::string packed = file_transfer::gzip_compress("already,packed\n");
-  write_local("packed.csv.gz", packed);
-  for (int i = 1; i <= 3; ++i)
-    write_local("part_" + std::to_string(i) + ".txt", "part " + std::to_string(i));
-
-  for (const char* name : {"small.csv", "empty.csv", "large.csv"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(status_of(put(name), 0), "UPLOADED");
-    EXPECT_EQ(stored_plain(std::string("loads/") + name + ".gz"), local(name));
-  }
-  EXPECT_EQ(status_of(put("packed.csv.gz"), 0), "UPLOADED");
-  EXPECT_EQ(stored_plain("loads/packed.csv.gz"), "already,packed\n");  // sent as it was
-  const QueryResult parts = put("part_*.txt", "@loads/parts");
-  ASSERT_EQ(parts.rows.size(), 3u);
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(stored_plain("loads/parts/part_" + std::to_string(i) + ".txt.gz"),
-              "part " + std::to_string(i));
-  }
+  expect_every_kind_of_file_arrives_intact();
   const fakes::StoredObject object = store_->objects().at("fake-bucket/stages/loads/small.csv.gz");
-  EXPECT_EQ(object.metadata.at("x-amz-matdesc").find(R"("keySize":"256")") != std::string::npos,
-            true);
-  EXPECT_TRUE(store_->refusals().empty());
+  EXPECT_NE(object.metadata.at("x-amz-matdesc").find(R"("keySize":"256")"), std::string::npos);
 }
 
 TEST_F(ObjectStageTest, S3SkipsTheSameDigestAndOverwritesWhenAsked) {
@@ -158,6 +175,77 @@ TEST_F(ObjectStageTest, S3TransientFailuresAreRetriedAndRefusalsNameTheFile) {
   store_->expire("AKID1");
   EXPECT_THROW_SUBSTR(put("b.csv"), SnowflakeError,
                       "b.csv failed: the stage credentials have expired");
+}
+
+TEST_F(ObjectStageTest, AzureUploadsCarryTheSasTokenAndTheEnvelope) {
+  const std::string sas = "sv=2021-08-06&se=2030-01-01T00%3A00%3A00Z&sp=rwc&sig=Zm9v%2Bbar%3D";
+  store_->accept_sas(sas);
+  store_->accept_sas("sv=2021-08-06&sig=second");
+  fake_->set_stage_location({.location_type = "AZURE",
+                             .end_point = store_->host(),
+                             .storage_account = "fakeaccount",
+                             .creds = {{{"AZURE_SAS_TOKEN", "?" + sas}},
+                                       {{"AZURE_SAS_TOKEN", "?sv=2021-08-06&sig=second"}}},
+                             .master_key = kStageKey});
+  expect_every_kind_of_file_arrives_intact();
+  const auto envelope = nlohmann::json::parse(
+      store_->objects().at("fake-bucket/stages/loads/small.csv.gz").metadata.at("encryptiondata"));
+  EXPECT_EQ(envelope["EncryptionAgent"]["EncryptionAlgorithm"], "AES_CBC_128");
+
+  write_local("again.csv", "x");
+  EXPECT_EQ(status_of(put("again.csv"), 0), "UPLOADED");
+  EXPECT_EQ(status_of(put("again.csv"), 0), "SKIPPED");
+  // An expired SAS token is replaced by the one the warehouse gives next.
+  store_->expire(sas);
+  fake_->set_stage_location({.location_type = "AZURE",
+                             .end_point = store_->host(),
+                             .storage_account = "fakeaccount",
+                             .creds = {{{"AZURE_SAS_TOKEN", "?" + sas}},
+                                       {{"AZURE_SAS_TOKEN", "?sv=2021-08-06&sig=second"}}}});
+  write_local("late.csv", "late");
+  EXPECT_EQ(status_of(put("late.csv"), 0), "UPLOADED");
+  EXPECT_EQ(stored_plain("loads/late.csv.gz"), "late");
+}
+
+TEST_F(ObjectStageTest, GcsUploadsWithAnAccessToken) {
+  store_->accept_bearer("gcs-token-1");
+  store_->accept_bearer("gcs-token-2");
+  fake_->set_stage_location(
+      {.location_type = "GCS",
+       .end_point = "https://" + store_->host(),
+       .creds = {{{"GCS_ACCESS_TOKEN", "gcs-token-1"}}, {{"GCS_ACCESS_TOKEN", "gcs-token-2"}}},
+       .master_key = kStageKey});
+  expect_every_kind_of_file_arrives_intact();
+  const fakes::StoredObject object = store_->objects().at("fake-bucket/stages/loads/small.csv.gz");
+  EXPECT_EQ(object.content_encoding, "");  // no "gzip": the store must not recode the file
+  const auto envelope = nlohmann::json::parse(object.metadata.at("encryptiondata"));
+  EXPECT_EQ(envelope["EncryptionAgent"]["EncryptionAlgorithm"], "AES_CBC_256");
+
+  store_->expire("gcs-token-1");
+  write_local("late.csv", "late");
+  EXPECT_EQ(status_of(put("late.csv"), 0), "UPLOADED");
+  EXPECT_EQ(stored_plain("loads/late.csv.gz"), "late");
+}
+
+TEST_F(ObjectStageTest, GcsWithoutATokenAsksForAPresignedAddressPerFile) {
+  store_->accept_presigned_signature("presigned-ok");
+  fake_->set_stage_location({.location_type = "GCS",
+                             .creds = {{}},
+                             .master_key = kStageKey,
+                             .presigned_prefix = "https://" + store_->host() + "/presigned/",
+                             .presigned_signature = "presigned-ok"});
+  for (int i = 1; i <= 3; ++i) write_local("p" + std::to_string(i) + ".csv", std::to_string(i));
+  const QueryResult result = put("p*.csv");
+  ASSERT_EQ(result.rows.size(), 3u);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(stored_plain("loads/p" + std::to_string(i) + ".csv.gz"), std::to_string(i));
+  }
+  // The statement, then once more for each file's address.
+  const auto statements = requests_to("/queries/v1/query-request");
+  ASSERT_EQ(statements.size(), 4u);
+  EXPECT_NE(nlohmann::json::parse(statements[1].body)["sqlText"].get<std::string>().find(
+                "'file://p1.csv.gz' @loads"),
+            std::string::npos);
 }
 
 }  // namespace
