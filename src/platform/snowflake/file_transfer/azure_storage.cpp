@@ -29,8 +29,8 @@ bool authentication_failed(const http::Response& response) {
 class AzureStorage : public StageStorage {
  public:
   AzureStorage(const StageInfo& stage, StorageOptions options)
-      : options_(std::move(options)), base_(blob_service_base(stage)) {
-    std::tie(container_, prefix_) = split_location(stage.location);
+      : stage_(stage), options_(std::move(options)) {
+    azure_blob_url(stage, "");  // refuses a stage without an account before any upload
     const auto sas = stage.creds.find("AZURE_SAS_TOKEN");
     if (sas == stage.creds.end() || sas->second.empty()) {
       throw SnowflakeError("", "", "", "The warehouse's PUT answer holds no Azure SAS token");
@@ -68,18 +68,22 @@ class AzureStorage : public StageStorage {
   }
 
  private:
-  std::string url(const std::string& target) const {
-    return base_ + "/" + uri_encode(container_ + "/" + prefix_ + target, false) + sas_;
-  }
+  std::string url(const std::string& target) const { return azure_blob_url(stage_, target) + sas_; }
   http::Response send(http::Request request, const std::string& what) {
     return send_to_store(std::move(request), options_, what);
   }
 
+  StageInfo stage_;
   StorageOptions options_;
-  std::string base_, container_, prefix_, sas_;
+  std::string sas_;
 };
 
 }  // namespace
+
+std::string azure_blob_url(const StageInfo& stage, const std::string& target) {
+  const auto [container, prefix] = split_location(stage.location);
+  return blob_service_base(stage) + "/" + uri_encode(container + "/" + prefix + target, false);
+}
 
 std::unique_ptr<StageStorage> make_azure_storage(const StageInfo& stage,
                                                  const StorageOptions& options) {

@@ -15,6 +15,9 @@
 
 namespace platform::snowflake::file_transfer {
 
+// The blob's address without the SAS token.
+std::string azure_blob_url(const StageInfo& stage, const std::string& target);
+
 std::unique_ptr<StageStorage> make_azure_storage(const StageInfo& stage,
                                                  const StorageOptions& options);
 

@@ -12,24 +12,10 @@ namespace {
 class GcsStorage : public StageStorage {
  public:
   GcsStorage(const StageInfo& stage, StorageOptions options)
-      : options_(std::move(options)), presigned_url_(stage.presigned_url) {
-    std::string bucket, prefix;
-    std::tie(bucket, prefix) = split_location(stage.location);
+      : stage_(stage), options_(std::move(options)) {
     if (const auto token = stage.creds.find("GCS_ACCESS_TOKEN"); token != stage.creds.end()) {
       token_ = token->second;
     }
-    std::string region = stage.region;
-    for (char& c : region) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!stage.end_point.empty()) {
-      base_ = https_base(stage.end_point) + "/" + uri_encode(bucket, false);
-    } else if (stage.use_virtual_url) {
-      base_ = "https://" + bucket + ".storage.googleapis.com";
-    } else if (stage.use_regional_url && !region.empty()) {
-      base_ = "https://storage." + region + ".rep.googleapis.com/" + uri_encode(bucket, false);
-    } else {
-      base_ = "https://storage.googleapis.com/" + uri_encode(bucket, false);
-    }
-    prefix_ = prefix;
   }
 
   std::optional<std::string> existing_digest(const std::string& target) override {
@@ -43,14 +29,14 @@ class GcsStorage : public StageStorage {
   }
 
   void upload(const StageUpload& upload) override {
-    if (token_.empty() && presigned_url_.empty()) {
+    if (token_.empty() && stage_.presigned_url.empty()) {
       throw SnowflakeError("", "", "",
                            "The warehouse gave neither an access token nor a presigned address "
                            "for " +
                                upload.file.target);
     }
     http::Request request{.method = "PUT",
-                          .url = token_.empty() ? presigned_url_ : url(upload.file.target),
+                          .url = token_.empty() ? stage_.presigned_url : url(upload.file.target),
                           .body = std::string(upload.body)};
     request.headers = {{"Content-Encoding", ""},
                        {"Content-Type", "application/octet-stream"},
@@ -71,19 +57,33 @@ class GcsStorage : public StageStorage {
   }
 
  private:
-  std::string url(const std::string& target) const {
-    return base_ + "/" + uri_encode(prefix_ + target, false);
-  }
+  std::string url(const std::string& target) const { return gcs_object_url(stage_, target); }
   http::Response send(http::Request request, const std::string& what) {
     if (!token_.empty()) request.headers.push_back({"Authorization", "Bearer " + token_});
     return send_to_store(std::move(request), options_, what);
   }
 
+  StageInfo stage_;
   StorageOptions options_;
-  std::string presigned_url_, token_, base_, prefix_;
+  std::string token_;
 };
 
 }  // namespace
+
+std::string gcs_object_url(const StageInfo& stage, const std::string& target) {
+  const auto [bucket, prefix] = split_location(stage.location);
+  const std::string object = "/" + uri_encode(prefix + target, false);
+  std::string region = stage.region;
+  for (char& c : region) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (!stage.end_point.empty())
+    return https_base(stage.end_point) + "/" + uri_encode(bucket, false) + object;
+  if (stage.use_virtual_url) return "https://" + bucket + ".storage.googleapis.com" + object;
+  if (stage.use_regional_url && !region.empty()) {
+    return "https://storage." + region + ".rep.googleapis.com/" + uri_encode(bucket, false) +
+           object;
+  }
+  return "https://storage.googleapis.com/" + uri_encode(bucket, false) + object;
+}
 
 std::unique_ptr<StageStorage> make_gcs_storage(const StageInfo& stage,
                                                const StorageOptions& options) {

@@ -18,6 +18,9 @@
 
 namespace platform::snowflake::file_transfer {
 
+// The object's address for uploads with an access token.
+std::string gcs_object_url(const StageInfo& stage, const std::string& target);
+
 std::unique_ptr<StageStorage> make_gcs_storage(const StageInfo& stage,
                                                const StorageOptions& options);
 

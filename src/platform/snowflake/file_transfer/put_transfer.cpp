@@ -84,8 +84,7 @@ class Transfer {
           return;
         }
         throw SnowflakeError("", "", "",
-                             "PUT of " + outcome.file.source + " failed: the stage already holds " +
-                                 outcome.file.target +
+                             "the stage already holds " + outcome.file.target +
                                  " with other content; OVERWRITE = TRUE replaces it");
       }
     }
@@ -99,6 +98,8 @@ class Transfer {
     storage_->upload(upload);
     outcome.status = "UPLOADED";
     outcome.target_size = upload.body.size();
+    platform::log::debug("PUT uploaded {} ({} bytes) to the stage", outcome.file.target,
+                         outcome.target_size);
   }
 
   bool needs_presigned_url() const {
@@ -139,11 +140,10 @@ QueryResult run_put(const nlohmann::json& data, const PutContext& context) {
     try {
       outcomes.push_back(transfer.send(source));
     } catch (const SnowflakeError& error) {
-      const std::string message = error.message();
-      // Every failure names the local file; the preparation's and the store's own texts do.
+      // Every failure names the local file.
+      const std::string& message = error.message();
       throw SnowflakeError(error.code(), error.sql_state(), error.query_id(),
-                           message.find(source.path.string()) != std::string::npos ||
-                                   message.find(source.name) != std::string::npos
+                           message.find(source.path.string()) != std::string::npos
                                ? message
                                : "PUT of " + source.path.string() + " failed: " + message);
     }

@@ -17,23 +17,11 @@ std::string lookup(const StageInfo& stage, const char* name) {
 class S3Storage : public StageStorage {
  public:
   S3Storage(const StageInfo& stage, StorageOptions options)
-      : options_(std::move(options)),
+      : stage_(stage),
+        options_(std::move(options)),
         region_(stage.region.empty() ? "us-east-1" : stage.region),
         credentials_{lookup(stage, "AWS_KEY_ID"), lookup(stage, "AWS_SECRET_KEY"),
                      lookup(stage, "AWS_TOKEN")} {
-    std::tie(bucket_, prefix_) = split_location(stage.location);
-    std::string host;
-    if (!stage.end_point.empty()) {
-      host = stage.end_point;
-      if (const auto scheme = host.find("://"); scheme != std::string::npos)
-        host.erase(0, scheme + 3);
-      while (host.ends_with('/')) host.pop_back();
-    } else {
-      host =
-          "s3." + region_ + (region_.starts_with("cn-") ? ".amazonaws.com.cn" : ".amazonaws.com");
-    }
-    path_style_ = is_ip_host(host);
-    host_ = path_style_ ? host : bucket_ + "." + host;
     if (credentials_.access_key_id.empty() || credentials_.secret_access_key.empty()) {
       throw SnowflakeError("", "", "", "The warehouse's PUT answer holds no S3 credentials");
     }
@@ -69,21 +57,23 @@ class S3Storage : public StageStorage {
   http::Response send(const std::string& method, const std::string& target, std::string_view body,
                       std::vector<std::pair<std::string, std::string>> headers,
                       const std::string& what) {
-    const std::string key = prefix_ + target;
-    const std::string uri = "/" + uri_encode(path_style_ ? bucket_ + "/" + key : key, false);
+    const S3Address address = s3_address(stage_, target);
     const std::string date = amz_date(std::chrono::system_clock::now());
     const std::string payload_hash = sha256_hex(body);
-    headers.emplace_back("host", host_);
+    headers.emplace_back("host", address.host);
     headers.emplace_back("x-amz-date", date);
     headers.emplace_back("x-amz-content-sha256", payload_hash);
     if (!credentials_.session_token.empty()) {
       headers.emplace_back("x-amz-security-token", credentials_.session_token);
     }
-    const SigV4Signature signature = sign_v4(
-        {.method = method, .canonical_uri = uri, .headers = headers, .payload_hash = payload_hash},
-        credentials_, region_, kService, date);
-    http::Request request{
-        .method = method, .url = "https://" + host_ + uri, .body = std::string(body)};
+    const SigV4Signature signature = sign_v4({.method = method,
+                                              .canonical_uri = address.path,
+                                              .headers = headers,
+                                              .payload_hash = payload_hash},
+                                             credentials_, region_, kService, date);
+    http::Request request{.method = method,
+                          .url = "https://" + address.host + address.path,
+                          .body = std::string(body)};
     for (auto& [name, value] : headers) {
       if (name != "host") request.headers.push_back({name, value});
     }
@@ -91,14 +81,29 @@ class S3Storage : public StageStorage {
     return send_to_store(std::move(request), options_, what);
   }
 
+  StageInfo stage_;
   StorageOptions options_;
   std::string region_;
   SigV4Credentials credentials_;
-  std::string bucket_, prefix_, host_;
-  bool path_style_ = false;
 };
 
 }  // namespace
+
+S3Address s3_address(const StageInfo& stage, const std::string& target) {
+  const auto [bucket, prefix] = split_location(stage.location);
+  std::string host;
+  if (!stage.end_point.empty()) {
+    host = stage.end_point;
+    if (const auto scheme = host.find("://"); scheme != std::string::npos)
+      host.erase(0, scheme + 3);
+    while (host.ends_with('/')) host.pop_back();
+  } else {
+    const std::string region = stage.region.empty() ? "us-east-1" : stage.region;
+    host = "s3." + region + (region.starts_with("cn-") ? ".amazonaws.com.cn" : ".amazonaws.com");
+  }
+  if (is_ip_host(host)) return {host, "/" + uri_encode(bucket + "/" + prefix + target, false)};
+  return {bucket + "." + host, "/" + uri_encode(prefix + target, false)};
+}
 
 std::unique_ptr<StageStorage> make_s3_storage(const StageInfo& stage,
                                               const StorageOptions& options) {

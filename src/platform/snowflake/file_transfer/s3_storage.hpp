@@ -15,6 +15,13 @@
 
 namespace platform::snowflake::file_transfer {
 
+// Where a stage file lives: the request's host and its URI-encoded path.
+struct S3Address {
+  std::string host;  // "bucket.s3.us-west-2.amazonaws.com", or "<ip>:<port>" path-style
+  std::string path;  // "/prefix/a.csv.gz", or "/bucket/prefix/a.csv.gz" path-style
+};
+S3Address s3_address(const StageInfo& stage, const std::string& target);
+
 std::unique_ptr<StageStorage> make_s3_storage(const StageInfo& stage,
                                               const StorageOptions& options);
 

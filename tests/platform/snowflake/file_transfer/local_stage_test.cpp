@@ -114,8 +114,9 @@ TEST_F(LocalStageTest, SkipsTheSameFileAndRefusesToHideNewContentWithoutOverwrit
 
   write_file(local("m.yaml"), "version: 2\n");
   EXPECT_THROW_SUBSTR(put(local("m.yaml"), "@models"), SnowflakeError,
-                      "PUT of m.yaml failed: the stage already holds m.yaml.gz with other "
-                      "content; OVERWRITE = TRUE replaces it");
+                      "PUT of " + local("m.yaml").string() +
+                          " failed: the stage already holds m.yaml.gz with other content; "
+                          "OVERWRITE = TRUE replaces it");
   EXPECT_EQ(gunzip(read_file(stage_file("models/m.yaml.gz"))), "version: 1\n");
 
   EXPECT_EQ(cell(put(local("m.yaml"), "@models", " OVERWRITE = TRUE"), 0, "status"), "UPLOADED");
@@ -141,7 +142,8 @@ TEST_F(LocalStageTest, AFileThatCannotBeSentIsAnErrorNamingIt) {
   write_file(local("m.yaml"), "x");
   write_file(stage_file("blocked"), "a file, not a directory");
   EXPECT_THROW_SUBSTR(put(local("m.yaml"), "@blocked"), SnowflakeError,
-                      "Writing m.yaml.gz to " + stage_file("blocked").string() + "/ failed");
+                      "PUT of " + local("m.yaml").string() + " failed: Writing m.yaml.gz to " +
+                          stage_file("blocked").string() + "/ failed");
 }
 
 }  // namespace
