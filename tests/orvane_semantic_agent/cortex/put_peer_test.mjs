@@ -6,16 +6,18 @@
 //
 //   node put_peer_test.mjs <path of fake_snowflake> <path of put_file_driver>
 //
-// Runs twice, like sdk_peer_test.mjs: as the launcher (starts the fake, then itself with the
-// fake's CA in NODE_EXTRA_CA_CERTS), then as the client.
-import { spawn, spawnSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+// Runs twice: as the launcher (starts the fake, then itself as the client; fake_launcher.mjs),
+// then as the client.
+import { spawnSync } from 'node:child_process';
+import { mkdirSync, mkdtempSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { gunzipSync, gzipSync } from 'node:zlib';
 import assert from 'node:assert/strict';
+
+import { launchBesideFake } from '../../fakes/snowflake/fake_launcher.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const DRIVER = path.resolve(here, '../../npm/node_modules/snowflake-sdk');
@@ -29,43 +31,16 @@ if (process.env.FAKE_URL) {
 async function launch(fakeProgram, putFileDriver) {
   assert.ok(fakeProgram && putFileDriver, 'usage: node put_peer_test.mjs <fake_snowflake> <put_file_driver>');
   const dir = mkdtempSync(path.join(tmpdir(), 'put-peer-'));
-  const fake = spawn(fakeProgram, [
-    '--port', '0', '--sqlite', path.join(dir, 'warehouse.sqlite'), '--tls-dir', path.join(dir, 'tls'),
-    '--user', 'peer_user', '--password', 'peer-secret', '--stage-dir', path.join(dir, 'stages'),
-  ], { stdio: ['ignore', 'pipe', 'inherit'] });
-  const failTimer = setTimeout(() => finish(1, 'timed out'), 120000);
-  const finish = (code, why) => {
-    clearTimeout(failTimer);
-    fake.kill('SIGTERM');
-    rmSync(dir, { recursive: true, force: true });
-    if (why) console.error(`put_peer_test: ${why}`);
-    process.exit(code);
-  };
-  fake.on('error', (error) => finish(1, `the fake cannot start: ${error.message}`));
-  fake.on('exit', (code) => finish(1, `the fake exited early (${code})`));
-
-  let output = '';
-  let started = false;
-  fake.stdout.on('data', (data) => {
-    output += data;
-    const match = /^listening on (127\.0\.0\.1:(\d+))$/m.exec(output);
-    if (!match || started) return;
-    started = true;
-    fake.removeAllListeners('exit');
-    const client = spawn(process.execPath, [fileURLToPath(import.meta.url)], {
-      cwd: dir,
-      stdio: 'inherit',
-      env: {
-        ...process.env,
-        FAKE_URL: `https://${match[1]}`,
-        FAKE_PORT: match[2],
-        WORK_DIR: dir,
-        PUT_FILE_DRIVER: path.resolve(putFileDriver),
-        NODE_EXTRA_CA_CERTS: path.join(dir, 'tls', 'ca.pem'),
-        SNOWFLAKE_DISABLE_PLATFORM_DETECTION: 'true',
-      },
-    });
-    client.on('exit', (code) => finish(code === 0 ? 0 : 1, code === 0 ? '' : 'client failed'));
+  launchBesideFake({
+    name: 'put_peer_test',
+    fakeProgram,
+    fakeArgs: [
+      '--port', '0', '--sqlite', path.join(dir, 'warehouse.sqlite'), '--tls-dir', path.join(dir, 'tls'),
+      '--user', 'peer_user', '--password', 'peer-secret', '--stage-dir', path.join(dir, 'stages'),
+    ],
+    dir,
+    clientScript: fileURLToPath(import.meta.url),
+    clientEnv: { PUT_FILE_DRIVER: path.resolve(putFileDriver) },
   });
 }
 

@@ -1,13 +1,13 @@
-// Small helpers for file transfer tests: write and read whole files, gunzip.
+// Small helpers for file transfer tests: write and read whole files, gunzip, varied bytes.
 #pragma once
-
-#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+
+#include "tests/fakes/snowflake/gzip.hpp"
 
 namespace osa_test {
 
@@ -23,22 +23,9 @@ inline std::string read_file(const std::filesystem::path& path) {
 }
 
 inline std::string gunzip(const std::string& data) {
-  z_stream stream{};
-  if (inflateInit2(&stream, 15 + 16) != Z_OK) throw std::runtime_error("inflateInit2");
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
-  std::string out;
-  char buffer[65536];
-  int status = Z_OK;
-  while (status == Z_OK) {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer);
-    stream.avail_out = sizeof buffer;
-    status = inflate(&stream, Z_NO_FLUSH);
-    out.append(buffer, sizeof buffer - stream.avail_out);
-  }
-  inflateEnd(&stream);
-  if (status != Z_STREAM_END) throw std::runtime_error("not a complete gzip stream");
-  return out;
+  auto inflated = fakes::warehouse::gzip_decompress(data);
+  if (!inflated) throw std::runtime_error("not a complete gzip stream");
+  return *inflated;
 }
 
 // Bytes that do not compress to nothing: a counter mixed through a simple generator.
