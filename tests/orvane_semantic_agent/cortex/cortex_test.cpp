@@ -206,20 +206,21 @@ TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
 TEST_F(CortexTest, PutFileUploadsTheFileAndReturnsItsStagePath) {
   const std::filesystem::path dir = scratch_.path() / "my models";
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "model 'v1'.yaml").string();
+  // A quote and a ";" in the name: put_file runs the text through the statement splitter.
+  const std::string path = (dir / "model 'v1'; x.yaml").string();
   std::ofstream(path) << "name: m\n";
   for (const std::string stage : {"@stage", "@~/models", "@db.sch.\"My Stage\"/v1/", "@%orders"}) {
     SCOPED_TRACE(stage);
-    EXPECT_EQ(put_file(*conn_, stage, path), stage + "/model 'v1'.yaml");
+    EXPECT_EQ(put_file(*conn_, stage, path), stage + "/model 'v1'; x.yaml");
   }
   const auto statements = requests_to("/queries/v1/query-request");
   ASSERT_EQ(statements.size(), 4u);
   EXPECT_EQ(nlohmann::json::parse(statements[0].body)["sqlText"],
-            "PUT 'file://" + dir.string() + "/model \\'v1\\'.yaml' @stage");
+            "PUT 'file://" + dir.string() + "/model \\'v1\\'; x.yaml' @stage");
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) / "stage" /
-                                      "model 'v1'.yaml.gz"));
+                                      "model 'v1'; x.yaml.gz"));
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) /
-                                      "db.sch.My Stage" / "v1" / "model 'v1'.yaml.gz"));
+                                      "db.sch.My Stage" / "v1" / "model 'v1'; x.yaml.gz"));
 }
 
 TEST_F(CortexTest, PutFileOfAMissingFileFailsNamingIt) {
