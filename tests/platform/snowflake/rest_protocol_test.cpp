@@ -207,6 +207,10 @@ TEST_F(ScriptedWarehouseTest, APutToAStageTypeTheConnectorCannotReachIsAnErrorNo
                    platform::NotImplementedError,
                    "PUT to a stage of location type TAPE is not supported by this connector; no "
                    "file was transferred");
+  EXPECT_THROW_MSG(connect().execute("GET @stage/model.yaml file:///tmp/"),
+                   platform::NotImplementedError,
+                   "GET statements need a file download, which this connector does not support "
+                   "yet; no file was transferred");
 }
 
 TEST(UnreachableWarehouse, FailsAfterItsRetriesWithoutSecrets) {
