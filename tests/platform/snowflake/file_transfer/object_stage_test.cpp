@@ -167,7 +167,19 @@ TEST_F(ObjectStageTest, S3TransientFailuresAreRetriedAndRefusalsNameTheFile) {
   // Credentials the store does not know: an error naming the file, never a success.
   use_s3({{{"AWS_KEY_ID", "AKID1"}, {"AWS_SECRET_KEY", "wrong"}, {"AWS_TOKEN", "session-1"}}});
   write_local("b.csv", "2\n");
-  EXPECT_THROW_SUBSTR(put("b.csv"), SnowflakeError, "b.csv");
+  try {
+    put("b.csv");
+    ADD_FAILURE() << "a refused upload reported success";
+  } catch (const SnowflakeError& error) {
+    const std::string text = error.what();
+    // The look-up before the upload is refused first (a HEAD answer has no error code).
+    EXPECT_NE(text.find("b.csv failed: Checking b.csv.gz on the stage failed: the stage's "
+                        "storage answered HTTP 403"),
+              std::string::npos)
+        << text;
+    for (const char* secret : {"wrong", "session-1"})
+      EXPECT_EQ(text.find(secret), std::string::npos);
+  }
   EXPECT_FALSE(store_->objects().contains("fake-bucket/stages/loads/b.csv.gz"));
 
   // Credentials that stay expired: asked for anew a few times, then an error.
