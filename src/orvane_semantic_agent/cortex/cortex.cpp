@@ -3,11 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include "orvane_semantic_agent/cortex/internal/analyst_request.hpp"
-#include "orvane_semantic_agent/cortex/internal/python_pformat.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
+#include "platform/pyrepr/python_repr.hpp"
 
 namespace orvane_semantic_agent::cortex {
 namespace {
@@ -78,7 +78,7 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
         "Unexpected answer from Snowflake Analyst: \"message\" holds no list of \"content\"");
   }
   platform::log::debug(
-      "{}", "Content blocks: " + internal::python_pformat(nlohmann::json(content_blocks)));
+      "{}", "Content blocks: " + platform::pyrepr::python_pformat(nlohmann::json(content_blocks)));
 
   std::vector<AnalystEntry> accumulated_content;
   for (const Json& block : content_blocks) {
