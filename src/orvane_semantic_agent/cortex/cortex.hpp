@@ -60,6 +60,9 @@ using AnalystEntry = std::variant<std::string, AnalystPair>;
 // Call Snowflake Analyst and return the response. Raises on error.
 // Sends the question with the model inline (its compact JSON without default-valued fields,
 // under "semantic_model"), or with a model file's stage path (under "semantic_model_file").
+// An answer that refuses the session token (HTTP 401 or the session-expired code) renews the
+// connection's session (re-logging in when the master token expired too) and sends the request
+// once more; a second failure is reported as any other.
 std::vector<AnalystEntry> call_snowflake_analyst(
     NativeSnowflakeConnection& conn, const semantic_model::SemanticModel& semantic_model_file,
     const std::string& prompt);

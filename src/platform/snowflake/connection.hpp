@@ -46,6 +46,8 @@ class Connection {
   const std::string& host() const { return host_; }
   // The session's REST state, whose token() is the current session token; null once closed.
   const RestClient* rest() const { return closed_ ? nullptr : rest_.get(); }
+  // The same, for renewing the session after an exchange of the caller's own was refused.
+  RestClient* rest() { return closed_ ? nullptr : rest_.get(); }
 
   // Runs one statement and returns its result.
   QueryResult execute(std::string_view statement);

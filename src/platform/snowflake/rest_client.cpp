@@ -163,6 +163,12 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
 
 }  // namespace
 
+bool refuses_session_token(const http::Response& response) {
+  if (response.status == 401) return true;
+  const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
+  return body.is_object() && code_of(body) == kSessionExpired;
+}
+
 SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
   const nlohmann::json data = envelope.value("data", nlohmann::json::object());
   std::string message = text_field(envelope, "message");
@@ -291,7 +297,7 @@ nlohmann::json RestClient::call(const Call& call) {
     if (succeeded(envelope) || replay >= kMaxReplays) return envelope;
     const std::string code = code_of(envelope);
     if (code == kSessionExpired) {
-      renew(used_token);
+      renew_session(used_token);
     } else if (code == kMasterTokenExpired) {
       login_again(used_token);
     } else {
@@ -300,7 +306,7 @@ nlohmann::json RestClient::call(const Call& call) {
   }
 }
 
-void RestClient::renew(const std::string& expired_token) {
+void RestClient::renew_session(const std::string& expired_token) {
   std::lock_guard session_lock(session_mutex_);
   std::string master_token;
   {

@@ -28,6 +28,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/http/http_client.hpp"
 #include "platform/snowflake/connection_options.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 
@@ -58,6 +59,11 @@ class RestClient {
 
   // The current session token; empty before login.
   std::string token() const;
+  // Renews the session after an exchange outside `call` (the analyst request) was refused with
+  // `expired_token`, as `call` does: with the master token, or by logging in again once that
+  // expired too. Single-flight: when another caller renewed meanwhile, nothing is sent. Throws
+  // SnowflakeError when renewal and login fail.
+  void renew_session(const std::string& expired_token);
   const ConnectionOptions& options() const { return options_; }
   // "https://<host>[:port]".
   const std::string& base_url() const { return base_url_; }
@@ -67,7 +73,6 @@ class RestClient {
  private:
   // One exchange (with retries as the call allows) authorised by `authorization_token`.
   nlohmann::json exchange(const Call& call, const std::string& authorization_token);
-  void renew(const std::string& expired_token);
   void login_again(const std::string& expired_token);
   void login_locked();
   nlohmann::json login_body() const;
@@ -79,6 +84,10 @@ class RestClient {
   std::string session_token_;
   std::string master_token_;
 };
+
+// Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or the
+// session-expired code in a JSON body.
+bool refuses_session_token(const http::Response& response);
 
 // The error a failed envelope describes: its code, SQL state, query id and message.
 SnowflakeError error_from_envelope(const nlohmann::json& envelope);
