@@ -112,8 +112,10 @@ std::vector<std::pair<std::string, std::string>> SnowflakeConnectionConfig::prob
                        "'PROGRAMMATIC_ACCESS_TOKEN', got '" +
                            authentication_type + "'");
   }
-  if (protocol != "https" && protocol != "http") {
-    found.emplace_back("protocol", "Input should be 'https' or 'http'");
+  if (auto refusal = platform::snowflake::protocol_refusal(
+          protocol, platform::snowflake::account_host_name(
+                        {.account = account_id, .host = host.value_or("")}))) {
+    found.emplace_back("protocol", *refusal);
   }
   if (port < 1 || port > 65535) found.emplace_back("port", "Input should be between 1 and 65535");
   if (!(login_timeout > 0)) found.emplace_back("login_timeout", "Input should be greater than 0");

@@ -21,7 +21,8 @@
 //   role, warehouse, database, schema    session context; unset means the user's default
 //   host                       host name instead of "<account>.snowflakecomputing.com"
 //   port                       443 by default
-//   protocol                   https (default), or http for a local test server
+//   protocol                   https (default), or http for a local test server on a
+//                              loopback host (localhost, 127.0.0.0/8, ::1); refused otherwise
 //   login_timeout              seconds, 60 by default
 //   request_timeout            seconds per HTTP exchange, 90 by default
 //

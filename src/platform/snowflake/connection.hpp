@@ -36,7 +36,7 @@ namespace platform::snowflake {
 class Connection {
  public:
   // Logs in; throws SnowflakeError when login fails, platform::ValueError for an unreadable
-  // private key.
+  // private key or a protocol that `protocol_refusal` refuses.
   static std::unique_ptr<Connection> open(ConnectionOptions options);
   ~Connection();
   Connection(const Connection&) = delete;

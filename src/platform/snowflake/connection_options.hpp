@@ -43,7 +43,8 @@ struct ConnectionOptions {
   std::string token;                   // the OAuth access token or programmatic access token
 
   // Where the account is reached. An empty host is derived from the account identifier
-  // ("<account>.snowflakecomputing.com"); "http" is meant for local tests only.
+  // ("<account>.snowflakecomputing.com"); "http" is accepted for a loopback host only (local
+  // tests), so that no secret travels in clear.
   std::string host;
   int port = 443;
   std::string protocol = "https";

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
@@ -103,7 +104,9 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
   long last_reason = 0;  // the last status, or 0 for a connection error
   for (int attempt = 0;; ++attempt) {
     std::vector<std::pair<std::string, std::string>> markers{{"request_guid", internal::uuid4()}};
-    http::Request request{.method = plan.method, .headers = plan.headers};
+    http::Request request{.method = plan.method,
+                          .headers = plan.headers,
+                          .schemes = http::Schemes::kHttpsOrLoopbackHttp};
     const auto remaining = std::chrono::duration_cast<milliseconds>(plan.deadline - Clock::now());
     request.total_timeout = std::max(milliseconds(1), std::min(plan.request_timeout, remaining));
     request.connect_timeout = std::min(request.connect_timeout, request.total_timeout);
@@ -117,7 +120,7 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
     http::Result result = http::perform(request);
 
     const bool transient = result.ok() ? retryable_status(result.response().status)
-                                       : result.error() != http::TransportError::kTls;
+                                       : http::is_transient(result.error());
     if (!plan.retry || !transient || attempt >= plan.max_retries) return result;
     last_reason = result.ok() ? result.response().status : 0;
 
@@ -187,7 +190,23 @@ std::string account_host_name(const ConnectionOptions& options) {
   return account + "." + region + ".snowflakecomputing.com";
 }
 
+std::optional<std::string> protocol_refusal(std::string_view protocol, std::string_view host) {
+  if (protocol == "https" || (protocol == "http" && http::is_loopback_host(host))) {
+    return std::nullopt;
+  }
+  if (protocol == "http") {
+    return fmt::format(
+        "Input should be 'https'; 'http' is accepted only for a loopback host (localhost, "
+        "127.0.0.1, ::1), since passwords and tokens would travel in clear to {}",
+        host);
+  }
+  return "Input should be 'https' or 'http'";
+}
+
 RestClient::RestClient(ConnectionOptions options) : options_(std::move(options)) {
+  if (auto refusal = protocol_refusal(options_.protocol, account_host_name(options_))) {
+    throw ValueError("Warehouse connection option protocol: " + *refusal);
+  }
   const int default_port = options_.protocol == "http" ? 80 : 443;
   base_url_ = options_.protocol + "://" + account_host_name(options_) +
               (options_.port != default_port ? ":" + std::to_string(options_.port) : "");

@@ -14,6 +14,9 @@
 // clientStartTime in the URL; a caller's requestId stays the same, so the warehouse runs a
 // retried statement once.
 //
+// Every request, chunk downloads included, goes over https, or plain http to a loopback host
+// only (a local test server); the constructor throws platform::ValueError for other options.
+//
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
 // no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
 // error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
@@ -23,6 +26,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -94,5 +98,9 @@ SnowflakeError error_from_envelope(const nlohmann::json& envelope);
 
 // The account's host name, from the host override or the account identifier.
 std::string account_host_name(const ConnectionOptions& options);
+
+// Why `protocol` may not reach `host`: anything but "https", or "http" to a host that is not a
+// loopback host (a password or token would travel in clear). nullopt when it may.
+std::optional<std::string> protocol_refusal(std::string_view protocol, std::string_view host);
 
 }  // namespace platform::snowflake

@@ -128,6 +128,30 @@ TEST(SnowflakeConnectionConfig, ListsEveryProblemByVariableWithoutSecrets) {
             "'PROGRAMMATIC_ACCESS_TOKEN', got 'SSO'");
 }
 
+TEST(SnowflakeConnectionConfig, AcceptsPlainHttpOnlyForALoopbackHost) {
+  const platform::settings::Environment base = {{"SF__ACCOUNT_ID", "a"},
+                                                {"SF__USERNAME", "u"},
+                                                {"SF__PASSWORD", "pw"},
+                                                {"SF__PROTOCOL", "http"}};
+  for (const std::string host : {"localhost", "127.0.0.1", "127.1.2.3", "::1", "[::1]"}) {
+    auto environment = base;
+    environment.emplace_back("SF__HOST", host);
+    EXPECT_EQ(problems_of(environment), "") << host;
+  }
+  for (const std::string host : {"", "acct.example.com", "10.0.0.1", "128.0.0.1"}) {
+    SCOPED_TRACE(host);
+    auto environment = base;
+    if (!host.empty()) environment.emplace_back("SF__HOST", host);
+    const std::string problems = problems_of(environment);
+    EXPECT_TRUE(
+        problems.starts_with("1 validation error for Config\nSF__PROTOCOL\n  Input "
+                             "should be 'https'; 'http' is accepted only for a "
+                             "loopback host"))
+        << problems;
+    EXPECT_EQ(problems.find("pw"), std::string::npos);
+  }
+}
+
 TEST(SnowflakeConnectionConfig, RefusesToConnectWithProblems) {
   SnowflakeConnectionConfig config;
   config.account_id = "a";

@@ -151,6 +151,46 @@ TEST_F(ScriptedWarehouseTest, AChunkWithFewerRowsThanAnnouncedFails) {
                    "q-1: Could not download result chunk 1 of 1: expected 5 rows, got 1");
 }
 
+TEST_F(ScriptedWarehouseTest, FetchesChunksOnlyOverHttpsOrLoopbackHttp) {
+  std::string chunk_url;
+  server_.Post("/queries/v1/query-request", [&](const httplib::Request&, httplib::Response& res) {
+    json data = one_int_result("1");
+    data["chunks"] = {{{"url", chunk_url}, {"rowCount", 1}}};
+    reply(res, envelope(data));
+  });
+  Connection& connection = connect();
+  for (const auto& [url, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"http://storage.example.com/chunk?sig=secret",
+            "plain http to storage.example.com is refused"},
+           {"file:///etc/passwd", "only http and https URLs are fetched, not file:"},
+           {"", "the URL is empty"},
+           {"http://[bad", "the URL is malformed"}}) {
+    SCOPED_TRACE(url);
+    chunk_url = url;
+    waits_.clear();
+    EXPECT_THROW_SUBSTR(connection.execute("SELECT n"), SnowflakeError,
+                        "Could not download result chunk 1 of 1: " + reason);
+    EXPECT_TRUE(waits_.empty());  // refused at once, never retried
+  }
+}
+
+TEST(WarehouseOptions, RefusePlainHttpToAHostThatIsNotLoopback) {
+  ConnectionOptions options;
+  options.account = "acct";
+  options.user = "u";
+  options.password = "very-secret-password";
+  options.protocol = "http";
+  options.port = 80;
+  for (const std::string host : {"", "acct.example.com"}) {
+    options.host = host;
+    EXPECT_THROW_SUBSTR(Connection::open(options), platform::ValueError,
+                        "Warehouse connection option protocol: Input should be 'https'");
+  }
+  options.protocol = "ftp";
+  EXPECT_THROW_SUBSTR(Connection::open(options), platform::ValueError,
+                      "Input should be 'https' or 'http'");
+}
+
 TEST_F(ScriptedWarehouseTest, RenewsWithTheMasterTokenAndReplaysWithTheSameRequestId) {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> submissions;  // requestId, token

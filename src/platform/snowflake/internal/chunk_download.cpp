@@ -52,7 +52,8 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
     http::Request request{.method = "GET",
                           .url = chunk.value("url", ""),
                           .headers = headers,
-                          .total_timeout = options.request_timeout};
+                          .total_timeout = options.request_timeout,
+                          .schemes = http::Schemes::kHttpsOrLoopbackHttp};
     const http::Result result = http::perform_with_retries(request, policy);
     if (!result.ok()) fail(result.error_message());
     const http::Response& response = result.response();
