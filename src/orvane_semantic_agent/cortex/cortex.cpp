@@ -6,6 +6,7 @@
 #include "orvane_semantic_agent/cortex/internal/python_pformat.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
 
@@ -73,7 +74,8 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
 
   Json data;
   try {
-    data = Json::parse(response.body);
+    data = platform::json::parse_depth_limited<Json>(response.body, "Snowflake Analyst's answer",
+                                                     /*allow_exceptions=*/true);
   } catch (const Json::parse_error& error) {
     throw platform::ValueError(std::string("Snowflake Analyst's answer is not JSON: ") +
                                error.what());
@@ -125,6 +127,7 @@ platform::http::Request make_analyst_request(const std::string& host, const std:
                   {"Content-Type", "application/json"}},
       .body = std::move(body),
       .total_timeout = kAnalystRequestTimeout,
+      .max_body_bytes = kAnalystMaxAnswerBytes,
   };
 }
 

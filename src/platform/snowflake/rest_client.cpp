@@ -8,6 +8,7 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/key_pair_jwt.hpp"
@@ -149,7 +150,8 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
         fmt::format("Could not reach the warehouse for {}: {}", what, result.error_message()));
   }
   const http::Response& response = result.response();
-  nlohmann::json envelope = nlohmann::json::parse(response.body, nullptr, false);
+  nlohmann::json envelope =
+      json::parse_depth_limited<nlohmann::json>(response.body, "The warehouse's answer to " + what);
   if (!envelope.is_discarded() && envelope.is_object() && envelope.contains("success")) {
     return envelope;
   }
@@ -168,8 +170,11 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
 
 bool refuses_session_token(const http::Response& response) {
   if (response.status == 401) return true;
+  // Only the root's code is read, so the body's depth is its reader's to check.
   const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
-  return body.is_object() && code_of(body) == kSessionExpired;
+  if (!body.is_object()) return false;
+  const auto code = body.find("code");
+  return code != body.end() && code->is_string() && *code == kSessionExpired;
 }
 
 SnowflakeError error_from_envelope(const nlohmann::json& envelope) {

@@ -173,6 +173,18 @@ TEST_F(CortexTest, MalformedAnswersFailWithoutPartialResults) {
   EXPECT_THROW(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError);
 }
 
+TEST_F(CortexTest, RefusesAnswersTooLargeOrNestedTooDeeply) {
+  fake_->add_analyst_answer(200, std::string(kAnalystMaxAnswerBytes + 1, ' '));
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+                   platform::RuntimeError,
+                   "Request to Snowflake Analyst failed: the answer is larger than the limit of " +
+                       std::to_string(kAnalystMaxAnswerBytes) + " bytes");
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  fake_->add_analyst_answer(200, R"({"message":{"content":)" + deep + "}}");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+                   "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
+}
+
 TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {
   conn_->close();
   LogCapture log;
