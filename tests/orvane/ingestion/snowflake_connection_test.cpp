@@ -43,6 +43,7 @@ TEST(SnowflakeConnectionConfig, ReadsEveryFieldIntoConnectionOptions) {
                                                  {"SF__PROTOCOL", "HTTP"},
                                                  {"SF__LOGIN_TIMEOUT", "5"},
                                                  {"SF__REQUEST_TIMEOUT", "2.5"},
+                                                 {"SF__STATEMENT_TIMEOUT", "1e300"},
                                                  {"SF__SOMETHING_ELSE", "ignored"}});
   const platform::snowflake::ConnectionOptions options = config.connection_options();
   EXPECT_EQ(options.account, "myorg-myacct");
@@ -58,6 +59,7 @@ TEST(SnowflakeConnectionConfig, ReadsEveryFieldIntoConnectionOptions) {
   EXPECT_EQ(options.protocol, "http");
   EXPECT_EQ(options.login_timeout, std::chrono::seconds(5));
   EXPECT_EQ(options.request_timeout, std::chrono::milliseconds(2500));
+  EXPECT_EQ(options.statement_timeout, std::chrono::seconds(1'000'000'000));  // capped
 }
 
 TEST(SnowflakeConnectionConfig, MapsEachAuthenticationType) {
