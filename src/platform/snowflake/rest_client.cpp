@@ -295,6 +295,12 @@ void RestClient::login_locked() {
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
+  // A result address the warehouse hands back such as "@other.host/x" would move the session
+  // token to another host once appended to the base URL.
+  if (!call.path.starts_with('/')) {
+    throw SnowflakeError("", "08001", "",
+                         "The warehouse handed back an address that is not a path on its host");
+  }
   SendPlan plan{
       .method = call.method,
       .url = with_query(base_url_ + call.path, call.query),

@@ -16,6 +16,8 @@
 //
 // Every request, chunk downloads included, goes over https, or plain http to a loopback host
 // only (a local test server); the constructor throws platform::ValueError for other options.
+// Answers are read up to platform::http::kDefaultMaxBodyBytes (64 MiB) each, and nested at most
+// platform::json::kMaxJsonDepth deep (deeper fails with platform::ValueError).
 //
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
 // no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
@@ -44,7 +46,8 @@ class RestClient {
 
   struct Call {
     std::string method = "POST";
-    // An absolute path, possibly with a query already ("/queries/<id>/result?x=1").
+    // An absolute path, possibly with a query already ("/queries/<id>/result?x=1"); anything not
+    // starting with "/" is refused with SnowflakeError before it is sent.
     std::string path;
     std::vector<std::pair<std::string, std::string>> query;
     std::optional<nlohmann::json> body;

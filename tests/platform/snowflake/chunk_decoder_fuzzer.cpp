@@ -1,7 +1,5 @@
 // Any chunk body either fails with SnowflakeError or platform::ValueError, or decodes to a JSON
 // array within the limit; a body decodes the same gzip-compressed as plain.
-#include <zlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,25 +8,12 @@
 #include "platform/errors/errors.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "tests/fakes/snowflake/gzip.hpp"
 
 namespace {
 
 // Small enough that inflating past it is cheap to reach.
 constexpr std::size_t kLimit = 64 * 1024;
-
-std::string gzip(const std::string& text) {
-  z_stream stream{};
-  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, text.size()) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  stream.avail_in = static_cast<uInt>(text.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 // The decoded rows' text, or "!" when the body is refused.
 std::string decoded(const std::string& body) {
@@ -51,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (data[0] % 2 == 0) {
     decoded(rest);
   } else if (rest.size() >= 2 && static_cast<unsigned char>(rest[0]) != 0x1f) {
-    if (decoded(gzip(rest)) != decoded(rest)) std::abort();
+    if (decoded(fakes::warehouse::gzip_compress(rest)) != decoded(rest)) std::abort();
   }
   return 0;
 }

@@ -108,6 +108,15 @@ TEST_F(ScriptedWarehouseTest, PollsARunningStatementUntilItsResultIsReady) {
   EXPECT_EQ(waits_.size(), 3u);
 }
 
+TEST_F(ScriptedWarehouseTest, NeverSendsTheTokenToAResultAddressOffItsHost) {
+  server_.Post("/queries/v1/query-request", [](const httplib::Request&, httplib::Response& res) {
+    reply(res,
+          envelope({{"queryId", "q-1"}, {"getResultUrl", "@127.0.0.2/steal"}}, false, "333333"));
+  });
+  EXPECT_THROW_MSG(connect().execute("SELECT slow()"), SnowflakeError,
+                   "(08001): The warehouse handed back an address that is not a path on its host");
+}
+
 TEST_F(ScriptedWarehouseTest, DownloadsChunksWithTheirHeadersCompressedOrNot) {
   std::mutex mutex;
   std::vector<std::string> chunk_header_values;
