@@ -194,8 +194,7 @@ std::optional<std::string> url_refusal(const std::string& url, Schemes schemes) 
     const std::string host = url_part(parsed.get(), CURLUPART_HOST);
     if (!is_loopback_host(host)) {
       return "plain http to " + host +
-             " is refused (only a loopback host is reached without "
-             "TLS); use https";
+             " is refused (only a loopback host is reached without TLS); use https";
     }
   }
   return std::nullopt;
