@@ -39,6 +39,7 @@
 // The constructor throws std::runtime_error when the port, database or TLS files fail.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -58,6 +59,10 @@ struct FakeSnowflakeOptions {
   size_t rows_per_chunk = 0;   // > 0: results with more rows are split into downloadable chunks
   std::string analyst_script;  // optional JSON file: [{"status": 200, "body": {...} or "text"}]
   int port = 0;                // 0 = any free port
+  // How long a session token (from login or renewal) and a master token (from login) stay good;
+  // zero = until expired by hand. An outdated token answers as an expired one.
+  std::chrono::milliseconds session_token_lifetime{0};
+  std::chrono::milliseconds master_token_lifetime{0};
 };
 
 struct RecordedRequest {
