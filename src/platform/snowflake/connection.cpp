@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "platform/errors/errors.hpp"
+#include "platform/log/log.hpp"
 #include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
@@ -53,16 +54,27 @@ void Connection::close() noexcept {
   rest_->close_session();
 }
 
-nlohmann::json Connection::wait_for_result(nlohmann::json envelope) {
+nlohmann::json Connection::wait_for_result(nlohmann::json envelope, const std::string& request_id,
+                                           std::chrono::steady_clock::time_point deadline) {
   // The warehouse holds each poll open for a while; the short waits only keep a quick answer
   // from turning into a busy loop.
   milliseconds delay{50};
   while (still_running(envelope)) {
     const nlohmann::json& data = envelope.at("data");
+    const std::string query_id = data.value("queryId", "");
     const std::string result_url = data.value("getResultUrl", "");
     if (result_url.empty()) {
-      throw SnowflakeError("", "", data.value("queryId", ""),
+      throw SnowflakeError("", "", query_id,
                            "The warehouse reports a running statement without a result address");
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      abort_statement(query_id, request_id);
+      const auto limit = rest_->options().statement_timeout;
+      throw SnowflakeError(
+          "", "57014", query_id,
+          fmt::format("The statement did not finish within the statement timeout of {} s and "
+                      "was aborted",
+                      std::chrono::duration<double>(limit).count()));
     }
     rest_->sleep(delay);
     delay = std::min(delay * 2, milliseconds(1000));
@@ -70,6 +82,23 @@ nlohmann::json Connection::wait_for_result(nlohmann::json envelope) {
         {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});
   }
   return envelope;
+}
+
+void Connection::abort_statement(const std::string& query_id,
+                                 const std::string& request_id) noexcept {
+  try {
+    const nlohmann::json envelope =
+        query_id.empty() ? rest_->call({.path = "/queries/v1/abort-request",
+                                        .body = nlohmann::json{{"requestId", request_id}}})
+                         : rest_->call({.path = "/queries/" + internal::url_encode(query_id) +
+                                                "/abort-request"});
+    if (!envelope.value("success", false)) {
+      platform::log::warning("Aborting statement {} failed: {}", query_id,
+                             error_from_envelope(envelope).what());
+    }
+  } catch (const std::exception& error) {
+    platform::log::warning("Aborting statement {} failed: {}", query_id, error.what());
+  }
 }
 
 QueryResult Connection::execute(std::string_view statement) {
@@ -95,13 +124,15 @@ nlohmann::json Connection::run_statement(std::string_view statement, bool file_t
       std::chrono::duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
   body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
+  const auto deadline = std::chrono::steady_clock::now() + rest_->options().statement_timeout;
+  const std::string request_id = internal::uuid4();
   nlohmann::json envelope =
       rest_->call({.path = "/queries/v1/query-request",
-                   .query = {{"requestId", internal::uuid4()}},
+                   .query = {{"requestId", request_id}},
                    .body = nlohmann::json(body),
                    .accept = file_transfer ? "application/json" : "application/snowflake",
                    .retry = true});
-  envelope = wait_for_result(std::move(envelope));
+  envelope = wait_for_result(std::move(envelope), request_id, deadline);
   if (!envelope.value("success", false)) throw error_from_envelope(envelope);
   return envelope.at("data");
 }

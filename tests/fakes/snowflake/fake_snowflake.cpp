@@ -58,6 +58,10 @@ std::string token_of(const httplib::Request& request) {
   return header.substr(prefix.size(), header.size() - prefix.size() - 1);
 }
 
+bool outlived(std::chrono::steady_clock::time_point issued, std::chrono::milliseconds lifetime) {
+  return lifetime.count() > 0 && std::chrono::steady_clock::now() - issued >= lifetime;
+}
+
 }  // namespace
 
 FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
@@ -132,7 +136,10 @@ WarehouseSession* FakeSnowflake::Impl::authorize(const httplib::Request& request
       reply(response, envelope(nullptr, "390111",
                                "Session no longer exists.  New login required to access the "
                                "service."));
-    } else if (master ? session.master_expired : session.session_expired) {
+    } else if (master ? session.master_expired ||
+                            outlived(session.master_issued, options.master_token_lifetime)
+                      : session.session_expired ||
+                            outlived(session.session_issued, options.session_token_lifetime)) {
       reply(response, envelope(nullptr, master ? "390114" : "390112",
                                "Authentication token has expired.  The user must authenticate "
                                "again."));

@@ -43,6 +43,7 @@
 // The constructor throws std::runtime_error when the port, database or TLS files fail.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -63,6 +64,10 @@ struct FakeSnowflakeOptions {
   std::string analyst_script;  // optional JSON file: [{"status": 200, "body": {...} or "text"}]
   int port = 0;                // 0 = any free port
   std::string stage_dir;       // LOCAL_FS stages live here; empty = a temporary directory
+  // How long a session token (from login or renewal) and a master token (from login) stay good;
+  // zero = until expired by hand. An outdated token answers as an expired one.
+  std::chrono::milliseconds session_token_lifetime{0};
+  std::chrono::milliseconds master_token_lifetime{0};
 };
 
 // Where PUT sends files. Object stores keep a stage's files under

@@ -28,6 +28,7 @@ struct WarehouseSession {
   std::int64_t id = 0;
   std::string session_token, master_token;
   bool session_expired = false, master_expired = false, closed = false;
+  std::chrono::steady_clock::time_point session_issued, master_issued;
   std::string database, schema, warehouse, role;
 };
 
