@@ -1,9 +1,9 @@
 # The two commands a fresh machine needs: `make test` and `make run`.
 JOBS := $(shell nproc)
 
-.PHONY: test run deps build build-asan test-dev test-asan bench npm-deps clean
+.PHONY: test run deps build build-asan build-tsan test-dev test-asan test-tsan bench npm-deps clean
 
-test: test-dev test-asan
+test: test-dev test-asan test-tsan
 
 deps:
 	@scripts/install-deps.sh
@@ -19,11 +19,19 @@ build-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 
+# Only what the tests labelled tsan need (the MCP server's threads).
+build-tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS) --target osa_tsan_targets
+
 test-dev: build npm-deps
 	ctest --preset dev
 
 test-asan: build-asan npm-deps
 	ctest --preset asan
+
+test-tsan: build-tsan npm-deps
+	ctest --preset tsan -L tsan
 
 run: build
 	@if [ -x build/bin/orvane-semantic-agent ]; then \

@@ -28,6 +28,18 @@ function(osa_add_executable)
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
 endfunction()
 
+# Node.js runs the tests that drive our programs with official npm clients; a missing node
+# fails those tests rather than the configure step.
+find_program(OSA_NODE node)
+if(NOT OSA_NODE)
+  set(OSA_NODE node)
+endif()
+
+# What the tests labelled `tsan` need, so the ThreadSanitizer build makes nothing else. A test
+# program with that label joins by itself; a program such a test starts joins with
+# add_dependencies(osa_tsan_targets program).
+add_custom_target(osa_tsan_targets)
+
 # osa_add_test(NAME name SRCS files... DEPS targets... [LABELS labels...])
 # One GoogleTest program per module, registered as one CTest test run from the source root.
 function(osa_add_test)
@@ -38,6 +50,9 @@ function(osa_add_test)
   set_tests_properties(${ARG_NAME} PROPERTIES
     ENVIRONMENT "OSA_BUILD_DIR=${CMAKE_BINARY_DIR};OSA_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     LABELS "${ARG_LABELS}")
+  if("tsan" IN_LIST ARG_LABELS)
+    add_dependencies(osa_tsan_targets ${ARG_NAME})
+  endif()
 endfunction()
 
 # osa_add_fuzzer(NAME name SRCS files... DEPS targets... [SECONDS n])

@@ -2,6 +2,7 @@
 
 #include "orvane/metadata/internal/urn_syntax.hpp"
 #include "platform/errors/errors.hpp"
+#include "platform/pyrepr/python_repr.hpp"
 
 namespace orvane::metadata::urns {
 namespace {
@@ -135,6 +136,17 @@ std::vector<std::string> Urn::entity_ids() const {
 }
 
 std::ostream& operator<<(std::ostream& out, const Urn& urn) { return out << urn.urn(); }
+
+std::string repr(const Urn& urn) {
+  const std::string_view kind = urn.is<DatasetUrn>()        ? "DatasetUrn"
+                                : urn.is<QueryUrn>()        ? "QueryUrn"
+                                : urn.is<DataPlatformUrn>() ? "DataPlatformUrn"
+                                : urn.is<SchemaFieldUrn>()  ? "SchemaFieldUrn"
+                                : urn.is<ChartUrn>()        ? "ChartUrn"
+                                : urn.is<DashboardUrn>()    ? "DashboardUrn"
+                                                            : "Urn";
+  return fmt::format("{}({})", kind, platform::pyrepr::python_text_repr(urn.urn()));
+}
 
 DataPlatformUrn::DataPlatformUrn(std::string_view platform_name)
     : Urn("dataPlatform", {escape_part(platform_name)}, false), platform_name_(platform_name) {

@@ -16,6 +16,7 @@
 //   }
 //   std::unordered_set<DatasetUrn> seen{dataset};           // equal texts, equal keys
 //   fmt::format("{}", dataset);                              // the urn text
+//   repr(dataset);                                 // "DatasetUrn('urn:orvane:dataset:...')"
 //
 // Every parse throws platform::ValueError quoting the text when the text is malformed, or, for a
 // typed `from_string`, when it is a urn of another kind. URNs are immutable values, safe to share
@@ -73,6 +74,10 @@ class Urn {
 };
 
 std::ostream& operator<<(std::ostream& out, const Urn& urn);
+
+// The urn as Python shows it inside a list or a set: its class name and its quoted text,
+// "DatasetUrn('urn:orvane:dataset:(...)')". A lone urn in a message is shown as its text.
+std::string repr(const Urn& urn);
 
 // urn:orvane:dataPlatform:<platform name>
 class DataPlatformUrn : public Urn {

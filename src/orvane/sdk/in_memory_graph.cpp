@@ -9,6 +9,7 @@
 
 #include "orvane/metadata/urns.hpp"
 #include "orvane/sdk/graphql_error.hpp"
+#include "orvane/sdk/internal/catalogue_schema.hpp"
 #include "orvane/sdk/internal/graphql_text.hpp"
 #include "orvane/sdk/internal/list_queries.hpp"
 #include "platform/errors/errors.hpp"
@@ -81,6 +82,11 @@ Value InMemoryOrvaneGraph::execute_graphql(const std::string& query, const Value
   {
     std::lock_guard lock(requests_mutex_);
     requests_.push_back({*operation, variables});
+  }
+  try {
+    internal::check_selection(internal::operation_selection(query));
+  } catch (const platform::ValueError& error) {
+    fail_graphql(error.what());
   }
   if (*operation == "entity") return answer_entity(variables);
   if (*operation == "listQueries") return answer_list_queries(variables);

@@ -14,7 +14,10 @@
 //
 // Operations answered (by their first root field): `entity` (entity_operation.hpp) and
 // `listQueries` (input "start", "count", "source", "sortInput", "orFilters" on "entities").
-// Anything else, or bad variables, raises GraphQLError with a GraphQL-style message.
+// The selection is checked against the schema of docs/catalogue.md (a field the schema lacks,
+// or a missing or surplus sub-selection, is refused as the catalogue would refuse it); answers
+// hold the fixture's entries whole. Anything else, or bad variables, raises GraphQLError with a
+// GraphQL-style message.
 // Loading throws platform::ValueError "Invalid catalogue fixture: ..." for a bad fixture.
 // Thread-safe: the data never changes after loading; the request log is locked.
 #pragma once

@@ -3,7 +3,7 @@
 //
 //   platform::mcp::Server server({.name = "cortex_agent", .version = "0.1.3"}, open_resources);
 //   server.add_tool({.name = "run_cortex_analyst", .description = "...",
-//                    .input_schema = schema, .output_schema = nlohmann::ordered_json::object(),
+//                    .input_schema = schema, .output_schema = {{"type", "object"}},
 //                    .handler = [](const nlohmann::ordered_json& arguments,
 //                                  platform::mcp::RequestContext& context) {
 //                      auto& resources = context.lifespan_context<Resources>();
@@ -19,11 +19,37 @@
 // text holds the message. Malformed messages answer the JSON-RPC error codes (-32700, -32600,
 // -32601, -32602) whenever there is an id to answer, and the server keeps serving.
 //
-// Only protocol messages are written to the output; logs go to standard error. Tool calls run on
-// a small pool of worker threads, so `ping` and other calls are answered while one runs. A
-// cancelled call's answer is dropped. At end of input or on SIGINT/SIGTERM the server stops
-// taking calls, lets running calls finish within `shutdown_grace`, then destroys the lifespan
-// context and returns.
+// Exactly, for a tool named N:
+//   - handler throws E:            isError, text "Error executing tool N: " + E.what()
+//   - arguments break the schema:  isError, text "Error executing tool N: invalid arguments: "
+//                                  + the problem ("missing required argument 'query'",
+//                                  "argument 'query' must be of type string", ...)
+//   - handler returns no object:   isError, "Error executing tool N: the tool returned ..."
+//   - unknown tool, or arguments that are not an object: JSON-RPC error -32602
+//   - a call that was still waiting for a worker when SIGINT/SIGTERM came: isError,
+//     "Error executing tool N: the server is shutting down" (it never starts)
+// Requests other than `initialize` and `ping` before `initialize` answer -32600; a second
+// `initialize` too. Batches (JSON arrays) are not served: every member that would be answered
+// gets -32600. A line that is not UTF-8 JSON, nests deeper than 128 levels or is longer than
+// `max_message_bytes` answers -32700 with id null. Text that is not UTF-8 in a result is sent
+// with U+FFFD in its place.
+//
+// Only protocol messages are written to the output, each a whole line from one writer; logs go
+// to standard error. Tool calls run on a small pool of worker threads, so `ping` and other calls
+// are answered while one runs; handlers therefore share the lifespan context across threads and
+// must guard what they change in it. A cancelled call's answer is dropped. At end of input or on
+// SIGINT/SIGTERM (or when the output can no longer be written) the server stops taking calls,
+// lets the calls it took finish within `shutdown_grace`, then releases the lifespan context
+// (its destructor is the cleanup) and returns.
+//
+// Calls still running after `shutdown_grace`: `run` returns anyway and nothing is freed under
+// them. They keep their own share of the lifespan context, their tool and the pool, so the
+// lifespan context is destroyed only when the last of them ends (on its thread), or never if the
+// process exits first; their answers are dropped, since nothing is written once `run` returns.
+// The caller is expected to exit the process then.
+//
+// A closed output never raises SIGPIPE (it is blocked and swallowed around each write). Add
+// tools before `run`; with `handle_signals`, one `run` at a time per process.
 #pragma once
 
 #include <atomic>
@@ -56,7 +82,9 @@ class RequestContext {
   }
   const std::shared_ptr<void>& raw_lifespan_context() const { return lifespan_context_; }
   const nlohmann::ordered_json& request_id() const { return request_id_; }
-  // True once the client cancelled this call or the server is stopping.
+  // True once the client cancelled this call (its answer is then dropped) or the server was
+  // told to stop by SIGINT/SIGTERM (its answer still goes out). End of input alone does not
+  // cancel: a client that closes its side after its last request still gets the answers.
   bool cancelled() const { return cancelled_ && cancelled_->load(); }
 
  private:
@@ -71,10 +99,12 @@ using ToolHandler = std::function<nlohmann::ordered_json(const nlohmann::ordered
 struct Tool {
   std::string name;
   std::string description;
-  // A JSON Schema object; arguments are checked against its "properties" types, "items" types
-  // and "required" names before the handler runs.
+  // A JSON Schema object with "type": "object"; arguments are checked against its "properties"
+  // types, "items" types, "required" names and "additionalProperties": false before the
+  // handler runs.
   nlohmann::ordered_json input_schema;
-  // Listed as the tool's outputSchema when not null.
+  // Listed as the tool's outputSchema when not null; then an object with "type": "object"
+  // (clients refuse other output schemas).
   nlohmann::ordered_json output_schema;
   // Returns the structured result (a JSON object). Runs on a worker thread.
   ToolHandler handler;
@@ -82,13 +112,15 @@ struct Tool {
 
 // Entered once when the server starts, before the first message is read. The object it returns
 // is the lifespan context that every request sees; the server leaves the lifespan by releasing
-// it after the last call has finished. An exception thrown here leaves `run` unchanged.
+// it after the last call has finished. An exception thrown here leaves `run` unchanged: it
+// propagates before anything is read or written.
 using Lifespan = std::function<std::shared_ptr<void>()>;
 
 struct RunOptions {
   int input_fd = 0;
   int output_fd = 1;
   // A longer line is refused with a parse error and skipped without being held in memory.
+  // Parsing costs several times a line's size in memory, so this bounds a message's cost.
   std::size_t max_message_bytes = std::size_t{64} << 20;
   std::size_t worker_threads = 4;
   // How long running calls may go on after end of input or a stop signal.
@@ -104,6 +136,8 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
+  // Throws std::invalid_argument for an empty or repeated name, no handler, or a schema that
+  // is not an object of "type": "object".
   void add_tool(Tool tool);
 
   // Serves until end of input or SIGINT/SIGTERM; returns once the lifespan has been left.

@@ -84,7 +84,7 @@ FakeLlm::~FakeLlm() {
   running_.reset();
 }
 
-std::vector<RecordedRequest> FakeLlm::requests() const {
+std::vector<LlmRequest> FakeLlm::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
 }

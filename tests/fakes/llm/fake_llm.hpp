@@ -46,7 +46,7 @@ LlmAnswer error_answer(int status, const std::string& message, const std::string
 // One entry of a script file (see above).
 LlmAnswer answer_from_json(const nlohmann::json& entry);
 
-struct RecordedRequest {
+struct LlmRequest {
   std::string path;
   std::string authorization;
   std::string body;
@@ -58,14 +58,14 @@ class FakeLlm {
   ~FakeLlm();
 
   std::string base_url() const { return running_->url() + "/v1"; }
-  std::vector<RecordedRequest> requests() const;
+  std::vector<LlmRequest> requests() const;
 
  private:
   httplib::Server server_;
   mutable std::mutex mutex_;
   std::vector<LlmAnswer> script_;
   std::size_t next_ = 0;
-  std::vector<RecordedRequest> requests_;
+  std::vector<LlmRequest> requests_;
   std::atomic<bool> stopping_{false};
   std::unique_ptr<LoopbackServer> running_;
 };

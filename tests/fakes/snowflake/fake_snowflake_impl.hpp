@@ -28,6 +28,7 @@ struct WarehouseSession {
   std::int64_t id = 0;
   std::string session_token, master_token;
   bool session_expired = false, master_expired = false, closed = false;
+  std::chrono::steady_clock::time_point session_issued, master_issued;
   std::string database, schema, warehouse, role;
 };
 
@@ -79,6 +80,9 @@ struct FakeSnowflake::Impl {
   std::string base_url;
   std::string ca_file;
   std::filesystem::path owned_tls_dir;  // removed at the end when the fake made it
+  std::filesystem::path owned_stage_dir;
+  FakeStageLocation stage_location;
+  size_t put_answers = 0;  // since the stage location was set
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;
@@ -102,5 +106,9 @@ struct FakeSnowflake::Impl {
 void add_session_routes(FakeSnowflake::Impl& fake);
 void add_query_routes(FakeSnowflake::Impl& fake);
 void add_analyst_route(FakeSnowflake::Impl& fake);
+// The answer to a PUT statement: upload instructions, or a compilation error for a PUT the fake
+// cannot read. Call with `mutex` held.
+Json put_answer(FakeSnowflake::Impl& fake, const std::string& sql, const std::string& query_id);
+bool is_put(const std::string& sql);
 
 }  // namespace fakes

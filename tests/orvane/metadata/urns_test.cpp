@@ -80,6 +80,13 @@ TEST(DatasetUrnTest, ComparesAndHashesByValue) {
   EXPECT_EQ(popularity.at(b), 40);
 }
 
+TEST(UrnRepr, IsTheClassNameAndThePythonQuotedText) {
+  EXPECT_EQ(repr(DatasetUrn::from_string(kOrders)), "DatasetUrn('" + kOrders + "')");
+  EXPECT_EQ(repr(*Urn::from_string(kOrders)), "DatasetUrn('" + kOrders + "')");
+  EXPECT_EQ(repr(QueryUrn("q'1")), "QueryUrn(\"urn:orvane:query:q'1\")");
+  EXPECT_EQ(repr(*Urn::from_string("urn:orvane:corpuser:jo")), "Urn('urn:orvane:corpuser:jo')");
+}
+
 TEST(DatasetUrnTest, FromATypedUrnOfAnotherKindFails) {
   const auto chart = Urn::from_string("urn:orvane:chart:(looker,1)");
   EXPECT_THROW_MSG(DatasetUrn::from_string(*chart), platform::ValueError,

@@ -190,6 +190,34 @@ TEST_P(CatalogueReads, GraphQLErrorsCarryTheirMessages) {
                       "\"count\" must be a non-negative integer");
 }
 
+TEST_P(CatalogueReads, ASelectionTheSchemaLacksIsRefused) {
+  auto& graph = client()._graph();
+  const Value variables = list_queries_variables(dataset_text("orders"));
+  const auto messages_of = [&graph, &variables](const std::string& query) {
+    try {
+      graph.execute_graphql(query, variables);
+    } catch (const orvane::sdk::GraphQLError& error) {
+      return error.messages();
+    }
+    return std::vector<std::string>{};
+  };
+  EXPECT_EQ(messages_of("query q($input: ListQueriesInput!) { listQueries(input: $input) {\n"
+                        "  queries { urn subjects { datasets { urn } schemaField { urn } } } } }"),
+            std::vector<std::string>{"Cannot query field \"datasets\" on type \"QuerySubject\"."});
+  EXPECT_EQ(messages_of("query q($input: ListQueriesInput!) { listQueries(input: $input) {\n"
+                        "  total { value } queries { subjects { dataset } } } }"),
+            (std::vector<std::string>{
+                "Field \"total\" must not have a selection since type \"Int\" has no subfields.",
+                "Field \"dataset\" of type \"Dataset\" must have a selection of subfields."}));
+  EXPECT_EQ(messages_of("query q($input: ListQueriesInput!) { listQueries(input: $input) {\n"
+                        "  ...page } }"),
+            std::vector<std::string>{"Syntax Error: fragments are not supported."});
+  // Aliases, arguments, directives and __typename are no problem.
+  EXPECT_TRUE(messages_of("query q($input: ListQueriesInput!) @cached { page: listQueries(input: "
+                          "$input) { __typename queries @include(if: true) { id: urn } } }")
+                  .empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(InMemoryAndHttp, CatalogueReads,
                          ::testing::Values(&orvane_test::in_memory_catalogue,
                                            &orvane_test::http_catalogue),

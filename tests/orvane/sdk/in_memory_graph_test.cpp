@@ -9,6 +9,7 @@
 namespace {
 
 using orvane::sdk::InMemoryOrvaneGraph;
+using orvane::sdk::internal::operation_selection;
 using orvane::sdk::internal::root_field;
 using platform::Value;
 
@@ -49,6 +50,25 @@ TEST(GraphQLText, RootFieldSkipsDefinitionsAliasesAndComments) {
   EXPECT_EQ(root_field("# only { a comment\nquery q"), std::nullopt);
   EXPECT_EQ(root_field("query q { }"), std::nullopt);
   EXPECT_EQ(root_field(""), std::nullopt);
+}
+
+TEST(GraphQLText, OperationSelectionIsTheTreeOfFieldNames) {
+  const auto root = operation_selection(
+      "query q($a: In = {x: \"{\"}) { alias: entity(urn: \"}\") { urn # { comment\n"
+      "  aspects(names: [\"a\"]) { name value } } }");
+  ASSERT_EQ(root.size(), 1u);
+  EXPECT_EQ(root[0].name, "entity");
+  ASSERT_EQ(root[0].selection.size(), 2u);
+  EXPECT_EQ(root[0].selection[0].name, "urn");
+  EXPECT_TRUE(root[0].selection[0].selection.empty());
+  EXPECT_EQ(root[0].selection[1].name, "aspects");
+  EXPECT_EQ(root[0].selection[1].selection.size(), 2u);
+  EXPECT_THROW_MSG(operation_selection("{ entity { urn "), platform::ValueError,
+                   "Syntax Error: Expected \"}\", found <EOF>.");
+  EXPECT_THROW_MSG(operation_selection("{ entity(urn: \"x\" { urn } }"), platform::ValueError,
+                   "Syntax Error: Expected \")\", found <EOF>.");
+  EXPECT_THROW(operation_selection(std::string(1000, '{') + "a" + std::string(1000, '}')),
+               platform::ValueError);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "orvane_semantic_agent/cortex/internal/python_pformat.hpp"
+#include "platform/pyrepr/python_repr.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include <fmt/format.h>
 
-namespace orvane_semantic_agent::cortex::internal {
+namespace platform::pyrepr {
 namespace {
 
 constexpr int kWidth = 80;
@@ -111,10 +111,14 @@ std::string repr_points(const std::vector<char32_t>& points, size_t begin, size_
   return out;
 }
 
-std::string repr_text(std::string_view text) {
+}  // namespace
+
+std::string python_text_repr(std::string_view text) {
   const auto points = decode(text);
   return repr_points(points, 0, points.size());
 }
+
+namespace {
 
 // Python's float repr: the shortest digits that read back, fixed notation for decimal
 // exponents from -4 to 15, else "1.5e+16".
@@ -177,7 +181,7 @@ class Printer {
     size_t index = 0;
     for (const auto& [key, entry] : map.items()) {
       const bool last = ++index == map.size();
-      const std::string rep = repr_text(key);
+      const std::string rep = python_text_repr(key);
       out += rep + ": ";
       format(entry, indent + static_cast<int>(length_of(rep)) + 2, last ? allowance : 1, level);
       if (!last) out += delimiter;
@@ -296,7 +300,7 @@ std::string python_repr(const nlohmann::json& value) {
     case nlohmann::json::value_t::number_float:
       return repr_float(value.get<double>());
     case nlohmann::json::value_t::string:
-      return repr_text(value.get_ref<const std::string&>());
+      return python_text_repr(value.get_ref<const std::string&>());
     case nlohmann::json::value_t::array: {
       std::string out = "[";
       for (size_t i = 0; i < value.size(); ++i) out += (i > 0 ? ", " : "") + python_repr(value[i]);
@@ -306,7 +310,7 @@ std::string python_repr(const nlohmann::json& value) {
       std::string out = "{";
       bool first = true;
       for (const auto& [key, entry] : value.items()) {
-        out += (first ? "" : ", ") + repr_text(key) + ": " + python_repr(entry);
+        out += (first ? "" : ", ") + python_text_repr(key) + ": " + python_repr(entry);
         first = false;
       }
       return out + "}";
@@ -322,4 +326,4 @@ std::string python_pformat(const nlohmann::json& value) {
   return printer.out;
 }
 
-}  // namespace orvane_semantic_agent::cortex::internal
+}  // namespace platform::pyrepr

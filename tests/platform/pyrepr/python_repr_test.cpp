@@ -1,10 +1,10 @@
-#include "orvane_semantic_agent/cortex/internal/python_pformat.hpp"
+#include "platform/pyrepr/python_repr.hpp"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/paths.hpp"
 
-namespace orvane_semantic_agent::cortex::internal {
+namespace platform::pyrepr {
 namespace {
 
 // What Python's own pprint writes for the JSON text.
@@ -40,5 +40,26 @@ TEST(PythonPformat, MatchesPythonsPprint) {
   }
 }
 
+TEST(PythonTextRepr, MatchesPythonsRepr) {
+  const std::vector<std::string> texts = {"Relationship a -> b: x left table a has no primary key",
+                                          "it's",
+                                          "say \"hi\"",
+                                          "both ' and \"",
+                                          "back\\slash",
+                                          "tab\tnew\nline",
+                                          "é ✓ \u00a0",
+                                          ""};
+  nlohmann::json list = texts;
+  const std::string reference = osa_test::run_command(
+      "/usr/bin/python3 -c 'import json, sys; "
+      "sys.stdout.write(chr(10).join(repr(t) for t in json.loads(sys.stdin.read())))'",
+      list.dump());
+  std::string ours;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ours += (i > 0 ? "\n" : "") + python_text_repr(texts[i]);
+  }
+  EXPECT_EQ(ours, reference);
+}
+
 }  // namespace
-}  // namespace orvane_semantic_agent::cortex::internal
+}  // namespace platform::pyrepr
