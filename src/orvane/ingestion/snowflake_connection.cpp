@@ -36,8 +36,9 @@ std::string with_real_newlines(std::string pem) {
   return result;
 }
 
+// Capped at some 30 years, so that a deadline computed from it cannot overflow the clock.
 std::chrono::milliseconds to_millis(double seconds) {
-  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  return std::chrono::milliseconds(static_cast<long long>(std::min(seconds, 1e9) * 1000));
 }
 
 }  // namespace
@@ -71,6 +72,7 @@ void SnowflakeConnectionConfig::read_settings(platform::settings::EnvSettings& s
   if (auto value = settings.choice("protocol", kProtocols)) protocol = *value;
   if (auto value = settings.positive_seconds("login_timeout")) login_timeout = *value;
   if (auto value = settings.positive_seconds("request_timeout")) request_timeout = *value;
+  if (auto value = settings.positive_seconds("statement_timeout")) statement_timeout = *value;
   // A missing account id was reported above already.
   for (auto& [field, reason] : problems()) {
     if (field != "account_id" || !account_id.empty()) settings.add_problem(field, reason);
@@ -112,13 +114,18 @@ std::vector<std::pair<std::string, std::string>> SnowflakeConnectionConfig::prob
                        "'PROGRAMMATIC_ACCESS_TOKEN', got '" +
                            authentication_type + "'");
   }
-  if (protocol != "https" && protocol != "http") {
-    found.emplace_back("protocol", "Input should be 'https' or 'http'");
+  if (auto refusal = platform::snowflake::protocol_refusal(
+          protocol, platform::snowflake::account_host_name(
+                        {.account = account_id, .host = host.value_or("")}))) {
+    found.emplace_back("protocol", *refusal);
   }
   if (port < 1 || port > 65535) found.emplace_back("port", "Input should be between 1 and 65535");
   if (!(login_timeout > 0)) found.emplace_back("login_timeout", "Input should be greater than 0");
   if (!(request_timeout > 0)) {
     found.emplace_back("request_timeout", "Input should be greater than 0");
+  }
+  if (!(statement_timeout > 0)) {
+    found.emplace_back("statement_timeout", "Input should be greater than 0");
   }
   return found;
 }
@@ -136,6 +143,7 @@ platform::snowflake::ConnectionOptions SnowflakeConnectionConfig::connection_opt
   options.protocol = protocol;
   options.login_timeout = to_millis(login_timeout);
   options.request_timeout = to_millis(request_timeout);
+  options.statement_timeout = to_millis(statement_timeout);
   if (authentication_type == "KEY_PAIR") {
     options.authenticator = Authenticator::kKeyPair;
     if (!missing(private_key)) {

@@ -21,9 +21,12 @@
 //   role, warehouse, database, schema    session context; unset means the user's default
 //   host                       host name instead of "<account>.snowflakecomputing.com"
 //   port                       443 by default
-//   protocol                   https (default), or http for a local test server
+//   protocol                   https (default), or http for a local test server on a
+//                              loopback host (localhost, 127.0.0.0/8, ::1); refused otherwise
 //   login_timeout              seconds, 60 by default
 //   request_timeout            seconds per HTTP exchange, 90 by default
+//   statement_timeout          seconds a statement may run, polls included, 600 by default;
+//                              a statement still running then is aborted and fails
 //
 // Secrets are never put into an error text. Not thread-safe to change; safe to read from any
 // thread.
@@ -59,6 +62,7 @@ struct SnowflakeConnectionConfig {
   std::string protocol = "https";
   double login_timeout = 60;
   double request_timeout = 90;
+  double statement_timeout = 600;
 
   friend bool operator==(const SnowflakeConnectionConfig&,
                          const SnowflakeConnectionConfig&) = default;

@@ -7,8 +7,10 @@
 #include "orvane/sdk/graphql_error.hpp"
 #include "orvane/sdk/internal/graphql_text.hpp"
 #include "platform/errors/errors.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
+#include "platform/text/redact.hpp"
 
 namespace orvane::sdk {
 namespace {
@@ -59,12 +61,7 @@ HttpOrvaneGraph::HttpOrvaneGraph(HttpGraphOptions options) : options_(std::move(
 }
 
 std::string HttpOrvaneGraph::scrubbed(std::string text) const {
-  if (!options_.token) return text;
-  const std::string& token = *options_.token;
-  for (std::size_t at = text.find(token); at != std::string::npos; at = text.find(token, at)) {
-    text.replace(at, token.size(), "***");
-  }
-  return text;
+  return options_.token ? platform::text::redacted(text, *options_.token) : text;
 }
 
 platform::Value HttpOrvaneGraph::execute_graphql(const std::string& query,
@@ -74,7 +71,8 @@ platform::Value HttpOrvaneGraph::execute_graphql(const std::string& query,
                                   .url = endpoint_,
                                   .body = body.dump(),
                                   .connect_timeout = options_.connect_timeout,
-                                  .total_timeout = options_.total_timeout};
+                                  .total_timeout = options_.total_timeout,
+                                  .max_body_bytes = options_.max_answer_bytes};
   request.headers.push_back({"Content-Type", "application/json"});
   request.headers.push_back({"Accept", "application/json"});
   if (options_.token) request.headers.push_back({"Authorization", "Bearer " + *options_.token});
@@ -88,7 +86,8 @@ platform::Value HttpOrvaneGraph::execute_graphql(const std::string& query,
                                              scrubbed(result.error_message())));
   }
   const platform::http::Response& response = result.response();
-  const Json answer = Json::parse(response.body, nullptr, /*allow_exceptions=*/false);
+  const Json answer = platform::json::parse_depth_limited<Json>(
+      response.body, "The catalogue answer from " + shown_endpoint_);
   const bool has_errors = answer.is_object() && answer.contains("errors") &&
                           answer["errors"].is_array() && !answer["errors"].empty();
   if (has_errors) {

@@ -10,11 +10,14 @@
 //
 // Throws platform::ValueError from the constructor for a url that is not http(s); from
 // `execute_graphql`: GraphQLError for an answer with GraphQL errors, platform::RuntimeError for
-// a failed exchange, an HTTP error status, or a malformed or truncated answer. The token never
+// a failed exchange, an HTTP error status, an answer beyond `max_answer_bytes`, or a malformed or
+// truncated answer; platform::ValueError for an answer nested deeper than
+// platform::json::kMaxJsonDepth. The token never
 // appears in an error text or a log line. Thread-safe: every call uses its own connection.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -30,6 +33,8 @@ struct HttpGraphOptions {
   // One exchange, from connecting to the last byte of the answer.
   std::chrono::milliseconds total_timeout{std::chrono::seconds(30)};
   platform::http::RetryPolicy retry{.max_retries = 3};
+  // The largest answer read, after any decoding (64 MiB); a larger one fails the operation.
+  std::size_t max_answer_bytes = std::size_t{64} << 20;
 };
 
 class HttpOrvaneGraph : public OrvaneGraph {

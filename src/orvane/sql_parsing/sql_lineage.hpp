@@ -22,8 +22,9 @@
 // names (USING, NATURAL, CROSS, unqualified columns, no condition) gives all its physical tables.
 // Table functions (FLATTEN, TABLE(...), ...), VALUES lists and stage references are no tables.
 //
-// Table names: dataset URN texts, the name being `db.schema.table` lower-cased (quoted
-// identifiers too), prefixed by `<platform_instance>.` when one is given; one-part names take
+// Table names: dataset URN texts, the name being `db.schema.table` lower-cased by Unicode's simple
+// case mapping (quoted identifiers too; KUNDEN_ÜBERSICHT gives kunden_übersicht), prefixed by
+// `<platform_instance>.` when one is given; one-part names take
 // `default_db` and `default_schema`, two-part names `default_db`; a `,`, `(` or `)` in the name is
 // percent-encoded. `platform` may be a plain name ("snowflake") or a data platform URN text, and
 // `platform_instance` a plain name or a data platform instance URN text.

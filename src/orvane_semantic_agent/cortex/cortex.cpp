@@ -3,11 +3,14 @@
 #include <nlohmann/json.hpp>
 
 #include "orvane_semantic_agent/cortex/internal/analyst_request.hpp"
+#include "orvane_semantic_agent/cortex/internal/stage_reference.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
 #include "platform/pyrepr/python_repr.hpp"
+#include "platform/snowflake/file_transfer/file_uri.hpp"
 
 namespace orvane_semantic_agent::cortex {
 namespace {
@@ -43,11 +46,22 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
                                           const std::string& prompt) {
   platform::log::info("{}",
                       "Making non-streaming request to Snowflake Analyst with prompt: " + prompt);
-  const platform::snowflake::RestClient* rest = conn.rest();
+  platform::snowflake::RestClient* rest = conn.rest();
   platform::check(rest != nullptr);
 
-  const platform::http::Result result = platform::http::perform(
-      internal::make_analyst_request(conn.host(), rest->token(), body.dump()));
+  const std::string body_text = body.dump();
+  const auto send = [&](const std::string& token) {
+    return platform::http::perform(internal::make_analyst_request(conn.host(), token, body_text));
+  };
+  // After an idle hour the session token has expired and no statement ran to renew it: renew it
+  // as the connection does and send once more; a second refusal is reported like any failure.
+  const std::string used_token = rest->token();
+  platform::http::Result result = send(used_token);
+  if (result.ok() && platform::snowflake::refuses_session_token(result.response())) {
+    platform::log::debug("Snowflake Analyst refused the session token; renewing the session");
+    rest->renew_session(used_token);
+    result = send(rest->token());
+  }
   if (!result.ok()) {
     throw platform::RuntimeError("Request to Snowflake Analyst failed: " + result.error_message());
   }
@@ -62,7 +76,8 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
 
   Json data;
   try {
-    data = Json::parse(response.body);
+    data = platform::json::parse_depth_limited<Json>(response.body, "Snowflake Analyst's answer",
+                                                     /*allow_exceptions=*/true);
   } catch (const Json::parse_error& error) {
     throw platform::ValueError(std::string("Snowflake Analyst's answer is not JSON: ") +
                                error.what());
@@ -114,6 +129,7 @@ platform::http::Request make_analyst_request(const std::string& host, const std:
                   {"Content-Type", "application/json"}},
       .body = std::move(body),
       .total_timeout = kAnalystRequestTimeout,
+      .max_body_bytes = kAnalystMaxAnswerBytes,
   };
 }
 
@@ -152,7 +168,12 @@ std::vector<AnalystEntry> call_snowflake_analyst(NativeSnowflakeConnection& conn
 std::string put_file(NativeSnowflakeConnection& conn, const std::string& stage_spec,
                      const std::string& file_path) {
   if (!stage_spec.starts_with('@')) throw platform::ValueError("Stage spec must start with @");
-  conn.execute_string("PUT file://" + file_path + " " + stage_spec);
+  if (!internal::is_one_stage_reference(stage_spec)) {
+    throw platform::ValueError(
+        "Stage spec must name one stage, such as @stage or @db.schema.stage/path, not " +
+        nlohmann::json(stage_spec).dump());
+  }
+  conn.execute_string("PUT " + platform::snowflake::quoted_file_uri(file_path) + " " + stage_spec);
   std::string trimmed = file_path;
   // A path's name ignores trailing separators ("dir/" names "dir").
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();

@@ -12,13 +12,16 @@
 //
 // Failures propagate as they come: platform::ValidationError from `from_env`,
 // platform::AssertionError for a closed connection, platform::RuntimeError for a failed request
-// (transport failure, or status 400 and above), platform::ValueError for a body that is not
-// JSON, platform::KeyError for a content block without its key, and the connection's errors.
+// (transport failure, an answer beyond kAnalystMaxAnswerBytes, or status 400 and above),
+// platform::ValueError for a body that is not JSON or nests deeper than
+// platform::json::kMaxJsonDepth, platform::KeyError for a content block without its key, and the
+// connection's errors.
 // Nothing here keeps state; every function is safe to call from any thread the connection
 // allows.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -37,6 +40,9 @@ using NativeSnowflakeConnection = platform::snowflake::Connection;
 inline constexpr std::string_view kSnowflakeEnvPrefix = "SNOWFLAKE__CONNECTION__";
 // How long an analyst request may take; the service can think for minutes on a large model.
 inline constexpr std::chrono::seconds kAnalystRequestTimeout{300};
+// The largest analyst answer read (32 MiB, after any decoding); a larger one fails the call
+// with platform::RuntimeError naming the limit. Real answers are a few kilobytes.
+inline constexpr std::size_t kAnalystMaxAnswerBytes = std::size_t{32} << 20;
 
 // The warehouse connection settings of the process (see orvane/ingestion/snowflake_connection.hpp
 // for the fields), read from "SNOWFLAKE__CONNECTION__" + field name.
@@ -60,6 +66,9 @@ using AnalystEntry = std::variant<std::string, AnalystPair>;
 // Call Snowflake Analyst and return the response. Raises on error.
 // Sends the question with the model inline (its compact JSON without default-valued fields,
 // under "semantic_model"), or with a model file's stage path (under "semantic_model_file").
+// An answer that refuses the session token (HTTP 401 or the session-expired code) renews the
+// connection's session (re-logging in when the master token expired too) and sends the request
+// once more; a second failure is reported as any other.
 std::vector<AnalystEntry> call_snowflake_analyst(
     NativeSnowflakeConnection& conn, const semantic_model::SemanticModel& semantic_model_file,
     const std::string& prompt);
@@ -68,8 +77,12 @@ std::vector<AnalystEntry> call_snowflake_analyst(NativeSnowflakeConnection& conn
                                                  const std::string& prompt);
 
 // Put a file into a Snowflake stage.
-// Returns "<stage_spec>/<file name>". Throws platform::ValueError "Stage spec must start with @"
-// before running anything when the stage does not start with "@"; the PUT statement's errors
+// Runs "PUT 'file://<file_path>' <stage_spec>" (the path quoted, so spaces, quotes and ";" stay
+// in it) and returns "<stage_spec>/<file name>". Before running anything, throws
+// platform::ValueError "Stage spec must start with @" when the stage does not start with "@",
+// and a ValueError when it is not one stage reference ("@name", "@db.schema.name", "@~",
+// "@%table", quoted names, an optional "/path"): a ";", a line break or a space outside quotes
+// would add to the statement. The PUT statement's errors, a file that failed included,
 // propagate unchanged.
 std::string put_file(NativeSnowflakeConnection& conn, const std::string& stage_spec,
                      const std::string& file_path);

@@ -1,6 +1,8 @@
 #include "platform/http/http_client.hpp"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cctype>
@@ -31,9 +33,22 @@ bool equals_ignore_case(std::string_view a, std::string_view b) {
          });
 }
 
+// The answer body, kept up to its limit; a write past it makes libcurl stop the transfer.
+struct BodySink {
+  std::string& body;
+  std::size_t max_bytes;
+  bool overflowed = false;
+};
+
 size_t write_body(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
+  auto* sink = static_cast<BodySink*>(user);
+  const size_t bytes = size * count;
+  if (bytes > sink->max_bytes - sink->body.size()) {
+    sink->overflowed = true;
+    return 0;
+  }
+  sink->body.append(data, bytes);
+  return bytes;
 }
 
 size_t write_header(char* data, size_t size, size_t count, void* user) {
@@ -58,7 +73,12 @@ TransportError classify(CURLcode code) {
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
       return TransportError::kConnectionFailed;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return TransportError::kRefusedUrl;
     case CURLE_OPERATION_TIMEDOUT:
       return TransportError::kTimeout;
     case CURLE_SSL_CONNECT_ERROR:
@@ -85,6 +105,34 @@ struct CurlDeleter {
 struct SlistDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+std::string url_part(CURLU* url, CURLUPart part) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr) return "";
+  std::string copy(text);
+  curl_free(text);
+  return copy;
+}
+
+// A Retry-After number of seconds as a delay, clamped to [0, kMaxRetryAfter]; nullopt for a
+// negative or not-a-number value. `out_of_range` marks a number beyond a double's reach.
+std::optional<std::chrono::milliseconds> seconds_delay(double seconds, std::string_view text,
+                                                       bool out_of_range) {
+  using std::chrono::milliseconds;
+  if (out_of_range) {
+    if (text.starts_with('-')) return std::nullopt;
+    const bool tiny =
+        text.find("e-") != std::string_view::npos || text.find("E-") != std::string_view::npos;
+    return tiny ? milliseconds(0) : kMaxRetryAfter;
+  }
+  if (!(seconds >= 0)) return std::nullopt;
+  const double max_seconds = static_cast<double>(kMaxRetryAfter.count()) / 1000;
+  if (seconds >= max_seconds) return kMaxRetryAfter;
+  return milliseconds(static_cast<long long>(seconds * 1000));
+}
 
 }  // namespace
 
@@ -97,13 +145,59 @@ std::optional<std::string> Response::header(std::string_view name) const {
 
 std::string_view to_string(TransportError error) {
   switch (error) {
-    case TransportError::kNone: return "none";
-    case TransportError::kConnectionFailed: return "connection failed";
-    case TransportError::kTimeout: return "timeout";
-    case TransportError::kTls: return "TLS failure";
-    case TransportError::kOther: return "transport failure";
+    case TransportError::kNone:
+      return "none";
+    case TransportError::kConnectionFailed:
+      return "connection failed";
+    case TransportError::kTimeout:
+      return "timeout";
+    case TransportError::kTls:
+      return "TLS failure";
+    case TransportError::kRefusedUrl:
+      return "refused URL";
+    case TransportError::kTooLarge:
+      return "answer too large";
+    case TransportError::kOther:
+      return "transport failure";
   }
   return "transport failure";
+}
+
+bool is_transient(TransportError error) {
+  return error == TransportError::kConnectionFailed || error == TransportError::kTimeout;
+}
+
+bool is_loopback_host(std::string_view host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  if (equals_ignore_case(host, "localhost") || equals_ignore_case(host, "localhost.")) return true;
+  const std::string text(host);
+  in_addr v4{};
+  if (inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  return inet_pton(AF_INET6, text.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+std::optional<std::string> url_refusal(const std::string& url, Schemes schemes) {
+  if (trim(url).empty()) return "the URL is empty";
+  std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+                     CURLUE_OK) {
+    return "the URL is malformed";
+  }
+  const std::string scheme = url_part(parsed.get(), CURLUPART_SCHEME);
+  if (scheme != "http" && scheme != "https") {
+    return "only http and https URLs are fetched, not " + scheme + ":";
+  }
+  if (scheme == "http" && schemes == Schemes::kHttpsOrLoopbackHttp) {
+    const std::string host = url_part(parsed.get(), CURLUPART_HOST);
+    if (!is_loopback_host(host)) {
+      return "plain http to " + host +
+             " is refused (only a loopback host is reached without TLS); use https";
+    }
+  }
+  return std::nullopt;
 }
 
 Result Result::success(Response response) {
@@ -120,6 +214,9 @@ Result Result::failure(TransportError error, std::string message) {
 }
 
 Result perform(const Request& request) {
+  if (auto refusal = url_refusal(request.url, request.schemes)) {
+    return Result::failure(TransportError::kRefusedUrl, std::move(*refusal));
+  }
   init_curl_once();
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) return Result::failure(TransportError::kOther, "could not create an HTTP handle");
@@ -127,15 +224,19 @@ Result perform(const Request& request) {
 
   std::unique_ptr<curl_slist, SlistDeleter> header_list;
   for (const auto& header : request.headers) {
-    const std::string line = header.value.empty() ? header.name + ";" : header.name + ": " + header.value;
+    const std::string line =
+        header.value.empty() ? header.name + ";" : header.name + ": " + header.value;
     header_list.reset(curl_slist_append(header_list.release(), line.c_str()));
   }
   // libcurl would otherwise add "Expect: 100-continue" to large bodies and wait for it.
   header_list.reset(curl_slist_append(header_list.release(), "Expect:"));
 
   Response response;
+  BodySink sink{.body = response.body, .max_bytes = request.max_body_bytes};
   char error_buffer[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   if (request.method == "HEAD") curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
   if (!request.body.empty() || request.method == "POST" || request.method == "PUT") {
@@ -149,7 +250,7 @@ Result perform(const Request& request) {
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.total_timeout.count()));
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write_body);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, write_header);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer);
@@ -159,6 +260,11 @@ Result perform(const Request& request) {
   }
 
   const CURLcode code = curl_easy_perform(curl);
+  if (code == CURLE_WRITE_ERROR && sink.overflowed) {
+    return Result::failure(TransportError::kTooLarge, "the answer is larger than the limit of " +
+                                                          std::to_string(request.max_body_bytes) +
+                                                          " bytes");
+  }
   if (code != CURLE_OK) {
     std::string message = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
     return Result::failure(classify(code), std::move(message));
@@ -172,16 +278,17 @@ std::optional<std::chrono::milliseconds> parse_retry_after(std::string_view valu
   if (value.empty()) return std::nullopt;
   double seconds = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-  if (error == std::errc() && end == value.data() + value.size()) {
-    if (seconds < 0) return std::nullopt;
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  const bool out_of_range = error == std::errc::result_out_of_range;
+  if ((error == std::errc() || out_of_range) && end == value.data() + value.size()) {
+    return seconds_delay(seconds, value, out_of_range);
   }
   std::tm when = {};
   const std::string text(value);
   if (strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &when) == nullptr) return std::nullopt;
   const std::time_t target = timegm(&when);
   const std::time_t now = std::time(nullptr);
-  return std::chrono::milliseconds(target > now ? (target - now) * 1000 : 0);
+  if (target == static_cast<std::time_t>(-1) || target <= now) return std::chrono::milliseconds(0);
+  return seconds_delay(static_cast<double>(target - now), value, false);
 }
 
 Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
@@ -191,7 +298,7 @@ Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
     Result result = perform(request);
     const bool retryable =
         result.ok() ? policy.retry_status && policy.retry_status(result.response().status)
-                    : result.error() != TransportError::kTls;
+                    : is_transient(result.error());
     if (!retryable || attempt >= policy.max_retries) return result;
 
     std::chrono::milliseconds delay = backoff;

@@ -12,9 +12,15 @@
 // TLS peers are verified. A CA bundle named by `SSL_CERT_FILE` or `CURL_CA_BUNDLE` replaces
 // the system's (tests use a CA they generate). Header values are never logged or put into an
 // error text, since they carry tokens. Thread-safe: every call uses its own handle.
+//
+// Only http and https URLs are ever fetched (libcurl knows many more schemes, file:// among
+// them), and a request may narrow that to https or loopback http (`Schemes`). An answer body is
+// kept up to `max_body_bytes` after decoding; a larger one fails, so one hostile answer (a gzip
+// bomb, an endless stream) cannot exhaust memory.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +34,17 @@ struct Header {
   std::string value;
 };
 
+// The default of `Request::max_body_bytes`: 64 MiB of decoded answer.
+inline constexpr std::size_t kDefaultMaxBodyBytes = std::size_t{64} << 20;
+
+// The URLs a request may fetch.
+enum class Schemes {
+  kHttpOrHttps,  // http or https to any host
+  // https, or plain http only to a loopback host: for exchanges that carry a secret (a warehouse
+  // token or password) or go to an address a server handed us (result chunks, presigned URLs).
+  kHttpsOrLoopbackHttp,
+};
+
 struct Request {
   std::string method = "GET";
   std::string url;
@@ -38,6 +55,9 @@ struct Request {
   std::chrono::milliseconds total_timeout{std::chrono::seconds(60)};
   // Let libcurl undo a Content-Encoding (gzip, deflate) of the answer.
   bool decode_content = true;
+  Schemes schemes = Schemes::kHttpOrHttps;
+  // The most bytes of answer body kept, counted after decoding; more fails with kTooLarge.
+  std::size_t max_body_bytes = kDefaultMaxBodyBytes;
 };
 
 struct Response {
@@ -54,10 +74,23 @@ enum class TransportError {
   kConnectionFailed,  // could not resolve or connect, or the peer closed the connection
   kTimeout,
   kTls,
+  kRefusedUrl,  // malformed or empty, or a scheme or host the request does not allow; not sent
+  kTooLarge,    // the answer body outgrew the request's max_body_bytes
   kOther,
 };
 
 std::string_view to_string(TransportError error);
+
+// Whether a failure may heal when the request is sent again: a connection failure or a timeout.
+bool is_transient(TransportError error);
+
+// Whether `host` is "localhost" or a loopback address (127.0.0.0/8, ::1 with or without
+// brackets).
+bool is_loopback_host(std::string_view host);
+
+// Why `url` may not be fetched under `schemes`, or nullopt when it may. The text names the
+// scheme or host, never the whole URL (presigned URLs carry credentials in their query).
+std::optional<std::string> url_refusal(const std::string& url, Schemes schemes);
 
 class Result {
  public:
@@ -79,6 +112,7 @@ class Result {
 };
 
 // Performs one exchange. Never throws for a transport failure; any status is a success here.
+// A URL that `url_refusal` refuses fails with kRefusedUrl before anything is sent.
 Result perform(const Request& request);
 
 struct RetryPolicy {
@@ -95,12 +129,18 @@ struct RetryPolicy {
   std::function<void(std::chrono::milliseconds)> sleep;
 };
 
-// Performs the request, retrying transport failures and the policy's statuses with exponential
-// backoff (a Retry-After in seconds or as an HTTP date wins, capped at max_backoff). Returns the
-// last result: a transport failure, or the last answer, whatever its status.
+// Performs the request, retrying transient transport failures (`is_transient`) and the policy's
+// statuses with exponential backoff (a Retry-After in seconds or as an HTTP date wins, capped at
+// max_backoff); other failures, a refused URL among them, return at once. Returns the last
+// result: a transport failure, or the last answer, whatever its status.
 Result perform_with_retries(const Request& request, const RetryPolicy& policy);
 
-// The delay a Retry-After value asks for, when it is a number of seconds or an HTTP date.
+// The longest delay `parse_retry_after` gives; callers cap it further.
+inline constexpr std::chrono::milliseconds kMaxRetryAfter{std::chrono::hours(1)};
+
+// The delay a Retry-After value asks for, when it is a number of seconds or an HTTP date, at
+// most kMaxRetryAfter (a date in the past asks for none). Negative and not-a-number values give
+// nullopt.
 std::optional<std::chrono::milliseconds> parse_retry_after(std::string_view value);
 
 }  // namespace platform::http

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/json/json_writer.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
+#include "platform/text/redact.hpp"
 
 namespace platform::llm {
 
@@ -18,17 +20,9 @@ std::string env_or(const char* name, const std::string& fallback) {
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-// A provider may echo what it was sent; the key must not travel on in an error text.
-std::string without_key(std::string text, const std::string& key) {
-  if (key.empty()) return text;
-  for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
-    text.replace(at, key.size(), "***");
-  }
-  return text;
-}
-
 std::string error_message_of(const http::Response& response) {
-  const auto body = nlohmann::ordered_json::parse(response.body, nullptr, false);
+  const auto body =
+      json::parse_depth_limited<nlohmann::ordered_json>(response.body, "The LLM's answer");
   if (body.is_object() && body.contains("error")) {
     const auto& error = body["error"];
     if (error.is_object() && error.contains("message") && error["message"].is_string()) {
@@ -72,6 +66,7 @@ Value complete(const Value& request, const CompletionSettings& settings) {
     http_request.headers.push_back({"Authorization", "Bearer " + settings.api_key});
   }
   http_request.total_timeout = settings.timeout;
+  http_request.max_body_bytes = settings.max_answer_bytes;
   http_request.connect_timeout = std::min(http_request.connect_timeout, settings.timeout);
 
   http::RetryPolicy retry = settings.retry;
@@ -81,15 +76,17 @@ Value complete(const Value& request, const CompletionSettings& settings) {
   log::debug("Sending chat completion for model {} to {}",
              model != nullptr && model->is_string() ? model->as_string() : "?", url);
   const http::Result result = http::perform_with_retries(http_request, retry);
+  // A provider may echo what it was sent; the key must not travel on in an error text.
   if (!result.ok()) {
-    throw CompletionError(0, without_key(result.error_message(), settings.api_key));
+    throw CompletionError(0, text::redacted(result.error_message(), settings.api_key));
   }
   const http::Response& response = result.response();
   if (response.status < 200 || response.status >= 300) {
     throw CompletionError(response.status,
-                          without_key(error_message_of(response), settings.api_key));
+                          text::redacted(error_message_of(response), settings.api_key));
   }
-  const auto body = nlohmann::ordered_json::parse(response.body, nullptr, false);
+  const auto body =
+      json::parse_depth_limited<nlohmann::ordered_json>(response.body, "The LLM's answer");
   if (!body.is_object()) {
     throw CompletionError(response.status, "the answer is not a JSON object");
   }

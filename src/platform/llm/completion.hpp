@@ -13,13 +13,15 @@
 // OPENAI_API_KEY, and OPENAI_BASE_URL (or OPENAI_API_BASE) with https://api.openai.com/v1 as
 // the default. Connection failures, time-outs, 408, 429 and 5xx answers are retried with
 // exponential backoff and jitter (a Retry-After wins), 2 times by default; other answers of 400
-// and above are not retried. Failures throw CompletionError. The API key is sent only in the
+// and above are not retried. Failures throw CompletionError (platform::ValueError for an answer
+// nested deeper than platform::json::kMaxJsonDepth). The API key is sent only in the
 // Authorization header and never appears in a log line or an error text.
 //
 // Thread-safe: every call is independent.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -38,6 +40,8 @@ struct CompletionSettings {
   std::chrono::milliseconds timeout{std::chrono::seconds(600)};
   // Retries after the first attempt, with their backoff; `sleep` may be replaced in tests.
   http::RetryPolicy retry;
+  // The largest answer read, after any decoding (32 MiB); a larger one fails the completion.
+  std::size_t max_answer_bytes = std::size_t{32} << 20;
 
   // OPENAI_API_KEY; OPENAI_BASE_URL, else OPENAI_API_BASE, else the public endpoint.
   static CompletionSettings from_env();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
 
@@ -135,7 +136,8 @@ Value StructuredClient::ask(std::string_view model, const TypeSpec& type,
       errors = fmt::format("The answer made no call of the function `{}`", record.name());
     } else {
       const std::string arguments = text_of(call->find("function")->find("arguments"));
-      const auto parsed = nlohmann::ordered_json::parse(arguments, nullptr, false);
+      const auto parsed =
+          json::parse_depth_limited<nlohmann::ordered_json>(arguments, "The LLM's tool arguments");
       if (parsed.is_discarded()) {
         errors = fmt::format("1 validation error for {}\n  Invalid JSON [input_value={}]",
                              record.name(), arguments.substr(0, 100));

@@ -120,8 +120,9 @@ struct RunOptions {
   int input_fd = 0;
   int output_fd = 1;
   // A longer line is refused with a parse error and skipped without being held in memory.
-  // Parsing costs several times a line's size in memory, so this bounds a message's cost.
-  std::size_t max_message_bytes = std::size_t{64} << 20;
+  // Parsing costs up to about 13 times a line's size in memory, so this bounds a message's
+  // cost; a tool call's arguments are a few kilobytes.
+  std::size_t max_message_bytes = std::size_t{16} << 20;
   std::size_t worker_threads = 4;
   // How long running calls may go on after end of input or a stop signal.
   std::chrono::milliseconds shutdown_grace{std::chrono::seconds(30)};

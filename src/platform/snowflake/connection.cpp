@@ -6,8 +6,11 @@
 #include <fmt/format.h>
 
 #include "platform/errors/errors.hpp"
+#include "platform/log/log.hpp"
+#include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
+#include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "platform/snowflake/statement_splitter.hpp"
 #include "platform/uuid/uuid.hpp"
@@ -52,16 +55,27 @@ void Connection::close() noexcept {
   rest_->close_session();
 }
 
-nlohmann::json Connection::wait_for_result(nlohmann::json envelope) {
+nlohmann::json Connection::wait_for_result(nlohmann::json envelope, const std::string& request_id,
+                                           std::chrono::steady_clock::time_point deadline) {
   // The warehouse holds each poll open for a while; the short waits only keep a quick answer
   // from turning into a busy loop.
   milliseconds delay{50};
   while (still_running(envelope)) {
     const nlohmann::json& data = envelope.at("data");
+    const std::string query_id = data.value("queryId", "");
     const std::string result_url = data.value("getResultUrl", "");
     if (result_url.empty()) {
-      throw SnowflakeError("", "", data.value("queryId", ""),
+      throw SnowflakeError("", "", query_id,
                            "The warehouse reports a running statement without a result address");
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      abort_statement(query_id, request_id);
+      const auto limit = rest_->options().statement_timeout;
+      throw SnowflakeError(
+          "", "57014", query_id,
+          fmt::format("The statement did not finish within the statement timeout of {} s and "
+                      "was aborted",
+                      std::chrono::duration<double>(limit).count()));
     }
     rest_->sleep(delay);
     delay = std::min(delay * 2, milliseconds(1000));
@@ -71,10 +85,38 @@ nlohmann::json Connection::wait_for_result(nlohmann::json envelope) {
   return envelope;
 }
 
+void Connection::abort_statement(const std::string& query_id,
+                                 const std::string& request_id) noexcept {
+  try {
+    const nlohmann::json envelope =
+        query_id.empty() ? rest_->call({.path = "/queries/v1/abort-request",
+                                        .body = nlohmann::json{{"requestId", request_id}}})
+                         : rest_->call({.path = "/queries/" + internal::url_encode(query_id) +
+                                                "/abort-request"});
+    if (!envelope.value("success", false)) {
+      platform::log::warning("Aborting statement {} failed: {}", query_id,
+                             error_from_envelope(envelope).what());
+    }
+  } catch (const std::exception& error) {
+    platform::log::warning("Aborting statement {} failed: {}", query_id, error.what());
+  }
+}
+
 QueryResult Connection::execute(std::string_view statement) {
   if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
   const std::string keyword = leading_keyword(statement);
   const bool file_transfer = keyword == "PUT" || keyword == "GET";
+  const nlohmann::json data = run_statement(statement, file_transfer);
+  if (keyword == "PUT") return put_files(statement, data);
+  if (file_transfer) {
+    throw NotImplementedError(
+        "GET statements need a file download, which this connector does not support yet; no "
+        "file was transferred");
+  }
+  return read_result(data);
+}
+
+nlohmann::json Connection::run_statement(std::string_view statement, bool file_transfer) {
   nlohmann::ordered_json body;
   body["sqlText"] = std::string(statement);
   body["disableOfflineChunks"] = false;
@@ -83,22 +125,32 @@ QueryResult Connection::execute(std::string_view statement) {
       std::chrono::duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
   body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
+  const auto deadline = std::chrono::steady_clock::now() + rest_->options().statement_timeout;
+  const std::string request_id = platform::uuid::uuid4();
   nlohmann::json envelope =
       rest_->call({.path = "/queries/v1/query-request",
-                   .query = {{"requestId", platform::uuid::uuid4()}},
+                   .query = {{"requestId", request_id}},
                    .body = nlohmann::json(body),
                    .accept = file_transfer ? "application/json" : "application/snowflake",
                    .retry = true});
-  envelope = wait_for_result(std::move(envelope));
+  envelope = wait_for_result(std::move(envelope), request_id, deadline);
   if (!envelope.value("success", false)) throw error_from_envelope(envelope);
-  const nlohmann::json& data = envelope.at("data");
-  if (file_transfer) {
-    throw NotImplementedError(fmt::format(
-        "{} statements need a file transfer, which this connector does not support yet; no file "
-        "was transferred",
-        keyword));
-  }
-  return read_result(data);
+  return envelope.at("data");
+}
+
+QueryResult Connection::put_files(std::string_view statement, const nlohmann::json& data) {
+  const std::string text(statement);
+  const ConnectionOptions& options = rest_->options();
+  // Running the statement again gives fresh stage credentials (or a per-file address).
+  const auto reissue = [this, text](const std::string& single_target) {
+    return run_statement(single_target.empty()
+                             ? text
+                             : file_transfer::statement_for_single_file(text, single_target),
+                         true);
+  };
+  return file_transfer::run_put(
+      data, {.reissue = reissue,
+             .storage = {.request_timeout = options.request_timeout, .sleep = options.sleep}});
 }
 
 std::vector<QueryResult> Connection::execute_string(std::string_view text) {

@@ -8,13 +8,16 @@
 //   connection->close();   // also done when the object goes away
 //
 // Statements are submitted with a request id that stays the same across retries, so a retried
-// submission runs once; a running statement is polled until it ends; results split into chunks
+// submission runs once; a running statement is polled until it ends, or aborted once it has
+// run for the options' statement_timeout; results split into chunks
 // are downloaded (and gunzipped) in order. An expired session token is renewed, and an expired
 // master token leads to a fresh login, without the caller noticing (a fresh login starts a new
 // session, so session state set by earlier statements, e.g. USE, is then lost).
 //
-// PUT and GET statements need a file transfer this connector does not do: they raise
-// platform::NotImplementedError after the warehouse accepted them, and never report success.
+// A PUT statement uploads its files to the stage the warehouse names (see
+// file_transfer/put_transfer.hpp) and returns one row per file; a file that fails raises. GET
+// needs a download this connector does not do: it raises platform::NotImplementedError after
+// the warehouse accepted it, and never reports success.
 //
 // Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
 // its code, SQL state, query id and message. Thread-safety: statements may run from several
@@ -22,6 +25,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,7 +40,7 @@ namespace platform::snowflake {
 class Connection {
  public:
   // Logs in; throws SnowflakeError when login fails, platform::ValueError for an unreadable
-  // private key.
+  // private key or a protocol that `protocol_refusal` refuses.
   static std::unique_ptr<Connection> open(ConnectionOptions options);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -46,6 +50,8 @@ class Connection {
   const std::string& host() const { return host_; }
   // The session's REST state, whose token() is the current session token; null once closed.
   const RestClient* rest() const { return closed_ ? nullptr : rest_.get(); }
+  // The same, for renewing the session after an exchange of the caller's own was refused.
+  RestClient* rest() { return closed_ ? nullptr : rest_.get(); }
 
   // Runs one statement and returns its result.
   QueryResult execute(std::string_view statement);
@@ -59,7 +65,14 @@ class Connection {
 
  private:
   explicit Connection(ConnectionOptions options);
-  nlohmann::json wait_for_result(nlohmann::json envelope);
+  // Submits the statement, waits for its end and returns its answer's "data"; throws its error.
+  nlohmann::json run_statement(std::string_view statement, bool file_transfer);
+  QueryResult put_files(std::string_view statement, const nlohmann::json& data);
+  // Polls a running statement until it ends or outruns the statement timeout.
+  nlohmann::json wait_for_result(nlohmann::json envelope, const std::string& request_id,
+                                 std::chrono::steady_clock::time_point deadline);
+  // Asks the warehouse to stop a statement; a failure is logged, never thrown.
+  void abort_statement(const std::string& query_id, const std::string& request_id) noexcept;
   QueryResult read_result(const nlohmann::json& data);
 
   std::unique_ptr<RestClient> rest_;

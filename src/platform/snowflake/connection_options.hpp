@@ -43,7 +43,8 @@ struct ConnectionOptions {
   std::string token;                   // the OAuth access token or programmatic access token
 
   // Where the account is reached. An empty host is derived from the account identifier
-  // ("<account>.snowflakecomputing.com"); "http" is meant for local tests only.
+  // ("<account>.snowflakecomputing.com"); "http" is accepted for a loopback host only (local
+  // tests), so that no secret travels in clear.
   std::string host;
   int port = 443;
   std::string protocol = "https";
@@ -53,6 +54,10 @@ struct ConnectionOptions {
   // Bound on each single HTTP exchange after login (queries are polled, so a long query is not
   // bounded by it).
   std::chrono::milliseconds request_timeout{std::chrono::seconds(90)};
+  // Bound on one statement, from its submission to its result (checked between polls, so it
+  // may be overrun by one poll). A statement still running then is aborted on the warehouse and
+  // fails with SnowflakeError, SQL state 57014.
+  std::chrono::milliseconds statement_timeout{std::chrono::minutes(10)};
   // Retries of a login or query submission after a connection error, 429 or 5xx answer.
   int max_retries = 7;
   // Waits between retries and polls; tests replace it to run without sleeping.

@@ -6,7 +6,9 @@
 
 #include <fmt/format.h>
 
+#include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/key_pair_jwt.hpp"
@@ -103,9 +105,10 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
   milliseconds backoff = kBackoffBase;
   long last_reason = 0;  // the last status, or 0 for a connection error
   for (int attempt = 0;; ++attempt) {
-    std::vector<std::pair<std::string, std::string>> markers{
-        {"request_guid", platform::uuid::uuid4()}};
-    http::Request request{.method = plan.method, .headers = plan.headers};
+    std::vector<std::pair<std::string, std::string>> markers{{"request_guid", platform::uuid::uuid4()}};
+    http::Request request{.method = plan.method,
+                          .headers = plan.headers,
+                          .schemes = http::Schemes::kHttpsOrLoopbackHttp};
     const auto remaining = std::chrono::duration_cast<milliseconds>(plan.deadline - Clock::now());
     request.total_timeout = std::max(milliseconds(1), std::min(plan.request_timeout, remaining));
     request.connect_timeout = std::min(request.connect_timeout, request.total_timeout);
@@ -119,7 +122,7 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
     http::Result result = http::perform(request);
 
     const bool transient = result.ok() ? retryable_status(result.response().status)
-                                       : result.error() != http::TransportError::kTls;
+                                       : http::is_transient(result.error());
     if (!plan.retry || !transient || attempt >= plan.max_retries) return result;
     last_reason = result.ok() ? result.response().status : 0;
 
@@ -148,7 +151,8 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
         fmt::format("Could not reach the warehouse for {}: {}", what, result.error_message()));
   }
   const http::Response& response = result.response();
-  nlohmann::json envelope = nlohmann::json::parse(response.body, nullptr, false);
+  nlohmann::json envelope =
+      json::parse_depth_limited<nlohmann::json>(response.body, "The warehouse's answer to " + what);
   if (!envelope.is_discarded() && envelope.is_object() && envelope.contains("success")) {
     return envelope;
   }
@@ -164,6 +168,15 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
 }
 
 }  // namespace
+
+bool refuses_session_token(const http::Response& response) {
+  if (response.status == 401) return true;
+  // Only the root's code is read, so the body's depth is its reader's to check.
+  const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
+  if (!body.is_object()) return false;
+  const auto code = body.find("code");
+  return code != body.end() && code->is_string() && *code == kSessionExpired;
+}
 
 SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
   const nlohmann::json data = envelope.value("data", nlohmann::json::object());
@@ -183,7 +196,23 @@ std::string account_host_name(const ConnectionOptions& options) {
   return account + "." + region + ".snowflakecomputing.com";
 }
 
+std::optional<std::string> protocol_refusal(std::string_view protocol, std::string_view host) {
+  if (protocol == "https" || (protocol == "http" && http::is_loopback_host(host))) {
+    return std::nullopt;
+  }
+  if (protocol == "http") {
+    return fmt::format(
+        "Input should be 'https'; 'http' is accepted only for a loopback host (localhost, "
+        "127.0.0.1, ::1), since passwords and tokens would travel in clear to {}",
+        host);
+  }
+  return "Input should be 'https' or 'http'";
+}
+
 RestClient::RestClient(ConnectionOptions options) : options_(std::move(options)) {
+  if (auto refusal = protocol_refusal(options_.protocol, account_host_name(options_))) {
+    throw ValueError("Warehouse connection option protocol: " + *refusal);
+  }
   const int default_port = options_.protocol == "http" ? 80 : 443;
   base_url_ = options_.protocol + "://" + account_host_name(options_) +
               (options_.port != default_port ? ":" + std::to_string(options_.port) : "");
@@ -267,6 +296,12 @@ void RestClient::login_locked() {
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
+  // A result address the warehouse hands back such as "@other.host/x" would move the session
+  // token to another host once appended to the base URL.
+  if (!call.path.starts_with('/')) {
+    throw SnowflakeError("", "08001", "",
+                         "The warehouse handed back an address that is not a path on its host");
+  }
   SendPlan plan{
       .method = call.method,
       .url = with_query(base_url_ + call.path, call.query),
@@ -293,7 +328,7 @@ nlohmann::json RestClient::call(const Call& call) {
     if (succeeded(envelope) || replay >= kMaxReplays) return envelope;
     const std::string code = code_of(envelope);
     if (code == kSessionExpired) {
-      renew(used_token);
+      renew_session(used_token);
     } else if (code == kMasterTokenExpired) {
       login_again(used_token);
     } else {
@@ -302,7 +337,7 @@ nlohmann::json RestClient::call(const Call& call) {
   }
 }
 
-void RestClient::renew(const std::string& expired_token) {
+void RestClient::renew_session(const std::string& expired_token) {
   std::lock_guard session_lock(session_mutex_);
   std::string master_token;
   {

@@ -14,6 +14,11 @@
 // clientStartTime in the URL; a caller's requestId stays the same, so the warehouse runs a
 // retried statement once.
 //
+// Every request, chunk downloads included, goes over https, or plain http to a loopback host
+// only (a local test server); the constructor throws platform::ValueError for other options.
+// Answers are read up to platform::http::kDefaultMaxBodyBytes (64 MiB) each, and nested at most
+// platform::json::kMaxJsonDepth deep (deeper fails with platform::ValueError).
+//
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
 // no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
 // error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
@@ -23,11 +28,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/http/http_client.hpp"
 #include "platform/snowflake/connection_options.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 
@@ -39,7 +46,8 @@ class RestClient {
 
   struct Call {
     std::string method = "POST";
-    // An absolute path, possibly with a query already ("/queries/<id>/result?x=1").
+    // An absolute path, possibly with a query already ("/queries/<id>/result?x=1"); anything not
+    // starting with "/" is refused with SnowflakeError before it is sent.
     std::string path;
     std::vector<std::pair<std::string, std::string>> query;
     std::optional<nlohmann::json> body;
@@ -58,6 +66,11 @@ class RestClient {
 
   // The current session token; empty before login.
   std::string token() const;
+  // Renews the session after an exchange outside `call` (the analyst request) was refused with
+  // `expired_token`, as `call` does: with the master token, or by logging in again once that
+  // expired too. Single-flight: when another caller renewed meanwhile, nothing is sent. Throws
+  // SnowflakeError when renewal and login fail.
+  void renew_session(const std::string& expired_token);
   const ConnectionOptions& options() const { return options_; }
   // "https://<host>[:port]".
   const std::string& base_url() const { return base_url_; }
@@ -67,7 +80,6 @@ class RestClient {
  private:
   // One exchange (with retries as the call allows) authorised by `authorization_token`.
   nlohmann::json exchange(const Call& call, const std::string& authorization_token);
-  void renew(const std::string& expired_token);
   void login_again(const std::string& expired_token);
   void login_locked();
   nlohmann::json login_body() const;
@@ -80,10 +92,18 @@ class RestClient {
   std::string master_token_;
 };
 
+// Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or the
+// session-expired code in a JSON body.
+bool refuses_session_token(const http::Response& response);
+
 // The error a failed envelope describes: its code, SQL state, query id and message.
 SnowflakeError error_from_envelope(const nlohmann::json& envelope);
 
 // The account's host name, from the host override or the account identifier.
 std::string account_host_name(const ConnectionOptions& options);
+
+// Why `protocol` may not reach `host`: anything but "https", or "http" to a host that is not a
+// loopback host (a password or token would travel in clear). nullopt when it may.
+std::optional<std::string> protocol_refusal(std::string_view protocol, std::string_view host);
 
 }  // namespace platform::snowflake

@@ -80,3 +80,10 @@ from employees e
 left join departments d on d.id = e.department_id
 start with e.manager_id is null
 connect by prior e.id = e.manager_id
+
+-- case: hierarchy with CONNECT_BY_ROOT
+-- join: INNER | prod.core.employees | prod.core.departments
+select connect_by_root e.name as top_manager, e.name, d.title
+from employees e join departments d on d.id = e.department_id
+start with e.manager_id is null
+connect by prior e.id = e.manager_id

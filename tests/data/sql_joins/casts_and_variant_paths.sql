@@ -33,3 +33,10 @@ select * from l join r
  and case when l.flag then r.x else r.y end = l.v
  and l.code not in (1, 2, 3)
  and r.s rlike '^[a-z]+$'
+
+-- case: time zone types
+-- join: INNER | db.public.events | db.public.sessions
+select cast(e.ts as timestamp with local time zone) as ts_ltz,
+       s.started::timestamp with time zone as started, s.ended::timestamp(3) without time zone
+from events e
+join sessions s on s.id = e.session_id and e.ts::timestamp with local time zone >= s.started

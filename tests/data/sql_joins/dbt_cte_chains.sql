@@ -111,3 +111,9 @@ with recursive org (employee_id, manager_id, depth) as (
 select org.employee_id, d.name
 from org
 join hr.core.departments d on d.head_id = org.manager_id
+
+-- case: CTEs without AS
+-- join: INNER | dbt_prod.analytics.stg_orders | dbt_prod.analytics.stg_customers
+with orders (select * from stg_orders),
+customers (a, b) as (select id, name from stg_customers)
+select * from orders o join customers c on c.a = o.customer_id

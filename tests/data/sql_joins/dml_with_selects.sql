@@ -78,3 +78,16 @@ on_error = 'CONTINUE'
 -- join: INNER | warehouse.public.events | warehouse.public.dim_day
 create task refresh_summary warehouse = etl_wh schedule = '60 minute' as
 insert into summary select d.day, count(*) from events e join dim_day d on d.day = e.day group by 1
+
+-- case: insert overwrite table
+-- join: INNER | warehouse.public.orders | warehouse.public.customers
+insert overwrite table daily_orders
+select o.id, c.region from orders o join customers c on c.id = o.customer_id
+
+-- case: update with FROM before SET
+-- join: LEFT OUTER | warehouse.public.orders | warehouse.public.refunds
+update accounts a
+from (select o.account_id, sum(r.amount) as refunded
+      from orders o left join refunds r on r.order_id = o.id group by o.account_id) b
+set a.refunded = b.refunded
+where a.id = b.account_id

@@ -41,3 +41,7 @@ select * from a left join b on a.flag = true
 -- case: columns qualified with full table names
 -- join: INNER | db.s.orders | other_db.s.customers
 select * from db.s.orders join other_db.s.customers on db.s.orders.cid = other_db.s.customers.id
+
+-- case: USING with qualified columns
+-- join: INNER | db.s.orders | db.s.items
+select * from orders o join items i using (o.order_id, i.tenant_id)

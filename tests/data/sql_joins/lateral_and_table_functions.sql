@@ -51,3 +51,28 @@ select c.id, s.value, last_order.placed_at
 from customers c
 join lateral (select max(o.placed_at) as placed_at from orders o where o.customer_id = c.id) last_order
 join table(split_to_table(c.tags, ',')) s
+
+-- case: UNNEST with ordinality
+-- join: INNER |  | raw.events.tags
+select u.tag, u.pos, t.label
+from unnest(split('a,b', ',')) with ordinality as u(tag, pos)
+join tags t on t.code = u.tag
+
+-- case: table function named by IDENTIFIER
+-- join: INNER |  | raw.events.users
+select * from identifier('raw.events.sessionize')(input => 'x') s
+join users u on u.id = s.user_id
+where identifier('raw.events.is_bot')(u.agent) = false
+
+-- case: semantic view joined to a table
+-- join: INNER |  | raw.events.region_managers
+select v.region, v.revenue, r.manager
+from semantic_view(sales_sv dimensions customer.region metrics orders.revenue
+                   where customer.region <> 'XX') v
+join region_managers r on r.region = v.region
+
+-- case: model methods as a table function and in the select list
+-- join: LEFT OUTER |  | raw.events.actuals
+select f.ts, f.forecast, a.actual, scoring_model!predict(input_data => {*}):label as label
+from sales_forecast!forecast(forecasting_periods => 7) f
+left join actuals a on a.ts = f.ts

@@ -39,3 +39,19 @@ select * from a join on a.id = b.id
 -- case: unbalanced parenthesis
 -- error: expected ')'
 select (a from t
+
+-- case: a question is no SQL
+-- error: syntax error at line 1, column 1: unexpected 'Which'; expected a statement
+Which customers joined last month?
+
+-- case: a JSON document is no SQL
+-- error: syntax error at line 1, column 1: unexpected '{'; expected a statement
+{"query": "select * from a join b on a.id = b.id"}
+
+-- case: unterminated ODBC escape
+-- error: expected '}'
+select {fn ucase(a.x) from a join b on a.id = b.id
+
+-- case: object constant with a bare name
+-- error: expected a string key
+select {x} from t join u on t.id = u.id

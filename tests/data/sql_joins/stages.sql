@@ -19,3 +19,14 @@ select o.id from orders o left join @landing_stage/returns/ r on r.$1 = o.id
 -- case: quoted stage name with a space
 -- join: INNER |  | raw.landing.dims
 select m.$1, d.label from @"RAW"."LANDING"."MY STAGE"/daily/ m join dims d on d.code = m.$3
+
+-- case: stage named by a string, with a file format
+-- join: INNER |  | raw.landing.vendors
+select f.$1 as vendor_id, v.name
+from '@raw.landing.vendor_files/2024/' (file_format => 'csv_fmt') f
+join vendors v on v.id = f.$1
+
+-- case: directory table of a stage
+-- join: LEFT OUTER |  | raw.landing.documents
+select d.relative_path, get_presigned_url(@docs, d.relative_path) as url, m.title
+from directory(@docs) d left join documents m on m.path = d.relative_path

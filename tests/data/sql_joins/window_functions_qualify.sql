@@ -36,3 +36,17 @@ qualify p.amount > (select avg(p2.amount) from payments p2 join merchants m on m
 -- join: LEFT OUTER | app.public.days | app.public.facts
 select d.day, sum(f.revenue) over (order by d.day rows between unbounded preceding and unbounded following) as total
 from days d left join facts f on f.day = d.day
+
+-- case: aggregate FILTER
+-- join: INNER | app.public.users | app.public.events
+select u.id, count(*) filter (where e.kind = 'click') as clicks,
+       sum(e.ms) filter (where e.kind = 'view') as view_ms
+from users u join events e on e.user_id = u.id
+group by u.id
+
+-- case: NTH_VALUE from first ignore nulls
+-- join: INNER | app.public.prices | app.public.skus
+select p.sku,
+       nth_value(p.price, 2) from first ignore nulls over (partition by p.sku order by p.ts) as second_price,
+       nth_value(p.price, 1) from last over (partition by p.sku order by p.ts) as latest
+from prices p join skus s on s.id = p.sku

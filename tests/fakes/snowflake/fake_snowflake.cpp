@@ -30,7 +30,7 @@ std::string random_hex(size_t bytes) {
 std::filesystem::path make_temp_dir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "fake-snowflake-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a directory for the fake warehouse's TLS files");
+    throw std::runtime_error("cannot create a directory for the fake warehouse's files");
   }
   return pattern;
 }
@@ -48,6 +48,10 @@ std::string token_of(const httplib::Request& request) {
   const std::string prefix = "Snowflake Token=\"";
   if (!header.starts_with(prefix) || !header.ends_with("\"")) return "";
   return header.substr(prefix.size(), header.size() - prefix.size() - 1);
+}
+
+bool outlived(std::chrono::steady_clock::time_point issued, std::chrono::milliseconds lifetime) {
+  return lifetime.count() > 0 && std::chrono::steady_clock::now() - issued >= lifetime;
 }
 
 }  // namespace
@@ -77,6 +81,7 @@ FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
   } else {
     server = std::make_unique<httplib::Server>();
   }
+  if (options.stage_dir.empty()) options.stage_dir = (owned_stage_dir = make_temp_dir()).string();
   if (!server->is_valid()) throw std::runtime_error("the fake warehouse's server cannot start");
   server->set_keep_alive_timeout(1);
   // Answers leave at once instead of waiting for the client's delayed ACK.
@@ -137,7 +142,10 @@ WarehouseSession* FakeSnowflake::Impl::authorize(const httplib::Request& request
       reply(response, envelope(nullptr, "390111",
                                "Session no longer exists.  New login required to access the "
                                "service."));
-    } else if (master ? session.master_expired : session.session_expired) {
+    } else if (master ? session.master_expired ||
+                            outlived(session.master_issued, options.master_token_lifetime)
+                      : session.session_expired ||
+                            outlived(session.session_issued, options.session_token_lifetime)) {
       reply(response, envelope(nullptr, master ? "390114" : "390112",
                                "Authentication token has expired.  The user must authenticate "
                                "again."));
@@ -231,6 +239,7 @@ FakeSnowflake::~FakeSnowflake() {
   impl_->thread.join();
   std::error_code ignored;
   if (!impl_->owned_tls_dir.empty()) std::filesystem::remove_all(impl_->owned_tls_dir, ignored);
+  if (!impl_->owned_stage_dir.empty()) std::filesystem::remove_all(impl_->owned_stage_dir, ignored);
 }
 
 int FakeSnowflake::port() const { return impl_->port; }
@@ -258,6 +267,14 @@ void FakeSnowflake::fail_next(const std::string& path_prefix, int status, int ti
   std::lock_guard lock(impl_->mutex);
   impl_->faults.push_back({path_prefix, status, times, after_handling});
 }
+
+void FakeSnowflake::set_stage_location(FakeStageLocation location) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->stage_location = std::move(location);
+  impl_->put_answers = 0;
+}
+
+std::string FakeSnowflake::stage_dir() const { return impl_->options.stage_dir; }
 
 void FakeSnowflake::add_analyst_answer(int status, std::string body) {
   std::lock_guard lock(impl_->mutex);

@@ -28,6 +28,10 @@
 //                                         needs the header x-amz-server-side-encryption-
 //                                         customer-key: <qrmk of the result>, else 400
 //   POST /api/v2/cortex/analyst/message   the next scripted answer (status and body)
+// A PUT statement ("PUT 'file://...' @stage [OVERWRITE = TRUE] [AUTO_COMPRESS = FALSE]
+// [SOURCE_COMPRESSION = ...]"; the file location quoted or not) is answered with upload
+// instructions for the stage location set with `set_stage_location` (LOCAL_FS under
+// `stage_dir` by default: "<stage_dir>/<stage name>/<path>/").
 // and, for tests that drive the fake as a separate program:
 //   GET  /__fake__/state                  {"open_sessions": n, "analyst_answers_left": n}
 //   POST /__fake__/analyst-answers        appends scripted answers (the script file's format)
@@ -42,6 +46,7 @@
 // The constructor throws std::runtime_error when the port, database or TLS files fail.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -62,6 +67,29 @@ struct FakeSnowflakeOptions {
   size_t rows_per_chunk = 0;   // > 0: results with more rows are split into downloadable chunks
   std::string analyst_script;  // optional JSON file: [{"status": 200, "body": {...} or "text"}]
   int port = 0;                // 0 = any free port
+  std::string stage_dir;       // LOCAL_FS stages live here; empty = a temporary directory
+  // How long a session token (from login or renewal) and a master token (from login) stay good;
+  // zero = until expired by hand. An outdated token answers as an expired one.
+  std::chrono::milliseconds session_token_lifetime{0};
+  std::chrono::milliseconds master_token_lifetime{0};
+};
+
+// Where PUT sends files. Object stores keep a stage's files under
+// "<bucket>/stages/<stage name>/<path>/".
+struct FakeStageLocation {
+  std::string location_type = "LOCAL_FS";  // or "S3", "AZURE", "GCS"
+  std::string end_point;                   // the fake object store's address
+  std::string region = "us-west-2";
+  std::string bucket = "fake-bucket";
+  std::string storage_account;
+  // The stageInfo "creds" of each PUT answer in turn; the last set stays (so a test can hand
+  // out fresh credentials when a transfer asks again).
+  std::vector<std::vector<std::pair<std::string, std::string>>> creds;
+  std::string master_key;  // base64 stage key for client-side encryption; empty = none
+  // GCS without an access token: a PUT of one plain file name is answered with the presigned
+  // address presigned_prefix + "<bucket>/<object>?sig=" + presigned_signature.
+  std::string presigned_prefix;
+  std::string presigned_signature;
 };
 
 struct RecordedRequest {
@@ -92,6 +120,10 @@ class FakeSnowflake {
   // answer lost (a statement then has run although the client saw a fault).
   void fail_next(const std::string& path_prefix, int status, int times = 1,
                  bool after_handling = false);
+  // How later PUT statements are answered (credentials can change between statements).
+  void set_stage_location(FakeStageLocation location);
+  // Where LOCAL_FS stages live.
+  std::string stage_dir() const;
   // Scripted analyst answers, consumed in order; with none left the endpoint answers 500.
   void add_analyst_answer(int status, std::string body);
 

@@ -28,6 +28,7 @@ struct WarehouseSession {
   std::int64_t id = 0;
   std::string session_token, master_token;
   bool session_expired = false, master_expired = false, closed = false;
+  std::chrono::steady_clock::time_point session_issued, master_issued;
   std::string database, schema, warehouse, role;
 };
 
@@ -81,6 +82,9 @@ struct FakeSnowflake::Impl {
   std::string base_url;
   std::string ca_file;
   std::filesystem::path owned_tls_dir;  // removed at the end when the fake made it
+  std::filesystem::path owned_stage_dir;
+  FakeStageLocation stage_location;
+  size_t put_answers = 0;  // since the stage location was set
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;
@@ -109,5 +113,9 @@ void add_control_routes(FakeSnowflake::Impl& fake);
 // Scripted analyst answers from a JSON array [{"status": 200, "body": {...} or "text"}]; throws
 // std::runtime_error for anything else.
 std::deque<std::pair<int, std::string>> analyst_answers_of(const nlohmann::json& script);
+// The answer to a PUT statement: upload instructions, or a compilation error for a PUT the fake
+// cannot read. Call with `mutex` held.
+Json put_answer(FakeSnowflake::Impl& fake, const std::string& sql, const std::string& query_id);
+bool is_put(const std::string& sql);
 
 }  // namespace fakes

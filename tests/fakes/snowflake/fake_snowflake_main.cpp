@@ -1,8 +1,8 @@
 // Runs the fake warehouse by hand:
 //   fake_snowflake --port N --sqlite FILE [--seed-sql FILE] [--http] [--tls-dir DIR]
 //                  [--user U --password P] [--analyst-script FILE] [--public-key FILE]
-//                  [--oauth-token T]
-//                  [--programmatic-access-token T] [--rows-per-chunk N]
+//                  [--oauth-token T] [--programmatic-access-token T] [--rows-per-chunk N]
+//                  [--stage-dir DIR]
 // Prints "listening on 127.0.0.1:N" once ready and serves until SIGINT or SIGTERM.
 #include <fstream>
 #include <sstream>
@@ -16,7 +16,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: fake_snowflake --port N --sqlite FILE [--seed-sql FILE] [--http] [--tls-dir DIR] "
     "[--user U --password P] [--analyst-script FILE] [--public-key FILE] [--oauth-token T] "
-    "[--programmatic-access-token T] [--rows-per-chunk N]\n";
+    "[--programmatic-access-token T] [--rows-per-chunk N] [--stage-dir DIR]\n";
 
 std::string read_file(const std::string& path) {
   std::ifstream file(path);
@@ -50,6 +50,8 @@ fakes::FakeSnowflakeOptions parse_options(const fakes::Flags& flags) {
       options.oauth_token = value;
     } else if (name == "programmatic-access-token") {
       options.programmatic_access_token = value;
+    } else if (name == "stage-dir") {
+      options.stage_dir = value;
     } else if (name == "rows-per-chunk") {
       options.rows_per_chunk = std::stoul(value);
     } else {

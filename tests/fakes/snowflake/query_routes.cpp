@@ -155,6 +155,11 @@ void submit(Impl& fake, const httplib::Request& request, httplib::Response& resp
   query.id = fake.new_query_id();
   query.request_id = request_id;
   query.sql = body["sqlText"].get<std::string>();
+  if (is_put(query.sql)) {
+    ++fake.executions[query.sql];
+    Impl::reply(response, put_answer(fake, query.sql, query.id));
+    return;
+  }
   query.bindings = body.contains("bindings") ? body["bindings"] : Json();
   const auto wait = requested_wait(query.sql);
   query.ready_at = Clock::now() + wait;

@@ -8,14 +8,15 @@
 // The script runs twice: first as the launcher (starts the fake, then itself again with the
 // fake's CA in NODE_EXTRA_CA_CERTS, which node reads only at start-up), then as the client.
 // A missing driver installation fails the test.
-import { spawn } from 'node:child_process';
 import { generateKeyPairSync } from 'node:crypto';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import assert from 'node:assert/strict';
+
+import { launchBesideFake } from './fake_launcher.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const DRIVER = path.resolve(here, '../../npm/node_modules/snowflake-sdk');
@@ -38,43 +39,18 @@ async function launch(fakeProgram) {
   writeFileSync(privateKeyFile, keys.privateKey.export({ type: 'pkcs8', format: 'pem' }));
   writeFileSync(publicKeyFile, keys.publicKey.export({ type: 'spki', format: 'pem' }));
 
-  const fake = spawn(fakeProgram, [
-    '--port', '0', '--sqlite', path.join(dir, 'warehouse.sqlite'), '--tls-dir', path.join(dir, 'tls'),
-    '--user', 'peer_user', '--password', 'peer-secret', '--public-key', publicKeyFile,
-    '--oauth-token', OAUTH_TOKEN, '--programmatic-access-token', PAT,
-    '--rows-per-chunk', String(ROWS_PER_CHUNK),
-  ], { stdio: ['ignore', 'pipe', 'inherit'] });
-  const failTimer = setTimeout(() => finish(1, 'timed out'), 120000);
-  const finish = (code, why) => {
-    clearTimeout(failTimer);
-    fake.kill('SIGTERM');
-    rmSync(dir, { recursive: true, force: true });
-    if (why) console.error(`sdk_peer_test: ${why}`);
-    process.exit(code);
-  };
-  fake.on('error', (error) => finish(1, `the fake cannot start: ${error.message}`));
-  fake.on('exit', (code) => finish(1, `the fake exited early (${code})`));
-
-  let output = '';
-  let started = false;
-  fake.stdout.on('data', (data) => {
-    output += data;
-    const match = /^listening on (127\.0\.0\.1:\d+)$/m.exec(output);
-    if (!match || started) return;
-    started = true;
-    fake.removeAllListeners('exit');
-    const client = spawn(process.execPath, [fileURLToPath(import.meta.url)], {
-      cwd: dir, // the driver may write snowflake.log into its working directory
-      stdio: 'inherit',
-      env: {
-        ...process.env,
-        FAKE_URL: `https://${match[1]}`,
-        NODE_EXTRA_CA_CERTS: path.join(dir, 'tls', 'ca.pem'),
-        SNOWFLAKE_DISABLE_PLATFORM_DETECTION: 'true',
-        PEER_PRIVATE_KEY_FILE: privateKeyFile,
-      },
-    });
-    client.on('exit', (code) => finish(code === 0 ? 0 : 1, code === 0 ? '' : 'client failed'));
+  launchBesideFake({
+    name: 'sdk_peer_test',
+    fakeProgram,
+    fakeArgs: [
+      '--port', '0', '--sqlite', path.join(dir, 'warehouse.sqlite'), '--tls-dir', path.join(dir, 'tls'),
+      '--user', 'peer_user', '--password', 'peer-secret', '--public-key', publicKeyFile,
+      '--oauth-token', OAUTH_TOKEN, '--programmatic-access-token', PAT,
+      '--rows-per-chunk', String(ROWS_PER_CHUNK),
+    ],
+    dir,
+    clientScript: fileURLToPath(import.meta.url),
+    clientEnv: { PEER_PRIVATE_KEY_FILE: privateKeyFile },
   });
 }
 

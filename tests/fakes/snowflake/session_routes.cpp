@@ -74,6 +74,7 @@ void login(FakeSnowflake::Impl& fake, const httplib::Request& request,
   session.id = static_cast<std::int64_t>(1000000 + fake.sessions.size());
   session.session_token = fake.new_token("session");
   session.master_token = fake.new_token("master");
+  session.session_issued = session.master_issued = std::chrono::steady_clock::now();
   session.database = request.get_param_value("databaseName");
   session.schema = request.get_param_value("schemaName");
   session.warehouse = request.get_param_value("warehouse");
@@ -107,6 +108,7 @@ void renew(FakeSnowflake::Impl& fake, const httplib::Request& request,
   }
   session->session_token = fake.new_token("session");
   session->session_expired = false;
+  session->session_issued = std::chrono::steady_clock::now();
   const Json data{{"sessionToken", session->session_token},
                   {"validityInSecondsST", kSessionValiditySeconds},
                   {"masterToken", session->master_token},

@@ -43,6 +43,7 @@ TEST(SnowflakeConnectionConfig, ReadsEveryFieldIntoConnectionOptions) {
                                                  {"SF__PROTOCOL", "HTTP"},
                                                  {"SF__LOGIN_TIMEOUT", "5"},
                                                  {"SF__REQUEST_TIMEOUT", "2.5"},
+                                                 {"SF__STATEMENT_TIMEOUT", "1e300"},
                                                  {"SF__SOMETHING_ELSE", "ignored"}});
   const platform::snowflake::ConnectionOptions options = config.connection_options();
   EXPECT_EQ(options.account, "myorg-myacct");
@@ -58,6 +59,7 @@ TEST(SnowflakeConnectionConfig, ReadsEveryFieldIntoConnectionOptions) {
   EXPECT_EQ(options.protocol, "http");
   EXPECT_EQ(options.login_timeout, std::chrono::seconds(5));
   EXPECT_EQ(options.request_timeout, std::chrono::milliseconds(2500));
+  EXPECT_EQ(options.statement_timeout, std::chrono::seconds(1'000'000'000));  // capped
 }
 
 TEST(SnowflakeConnectionConfig, MapsEachAuthenticationType) {
@@ -126,6 +128,30 @@ TEST(SnowflakeConnectionConfig, ListsEveryProblemByVariableWithoutSecrets) {
             "1 validation error for Config\n"
             "SF__AUTHENTICATION_TYPE\n  Input should be one of 'PASSWORD', 'KEY_PAIR', 'OAUTH', "
             "'PROGRAMMATIC_ACCESS_TOKEN', got 'SSO'");
+}
+
+TEST(SnowflakeConnectionConfig, AcceptsPlainHttpOnlyForALoopbackHost) {
+  const platform::settings::Environment base = {{"SF__ACCOUNT_ID", "a"},
+                                                {"SF__USERNAME", "u"},
+                                                {"SF__PASSWORD", "pw"},
+                                                {"SF__PROTOCOL", "http"}};
+  for (const std::string host : {"localhost", "127.0.0.1", "127.1.2.3", "::1", "[::1]"}) {
+    auto environment = base;
+    environment.emplace_back("SF__HOST", host);
+    EXPECT_EQ(problems_of(environment), "") << host;
+  }
+  for (const std::string host : {"", "acct.example.com", "10.0.0.1", "128.0.0.1"}) {
+    SCOPED_TRACE(host);
+    auto environment = base;
+    if (!host.empty()) environment.emplace_back("SF__HOST", host);
+    const std::string problems = problems_of(environment);
+    EXPECT_TRUE(
+        problems.starts_with("1 validation error for Config\nSF__PROTOCOL\n  Input "
+                             "should be 'https'; 'http' is accepted only for a "
+                             "loopback host"))
+        << problems;
+    EXPECT_EQ(problems.find("pw"), std::string::npos);
+  }
 }
 
 TEST(SnowflakeConnectionConfig, RefusesToConnectWithProblems) {

@@ -134,6 +134,19 @@ TEST_F(HttpGraph, MalformedOrTruncatedAnswersRaiseClearErrors) {
                    "Malformed catalogue answer: entity x: aspects[0]: missing field \"name\"");
 }
 
+TEST_F(HttpGraph, RefusesAnswersTooLargeOrNestedTooDeeply) {
+  fake_.script(
+      {.body = R"({"data": {"entity": null}, "padding": ")" + std::string(1000, 'x') + R"("})"});
+  EXPECT_THROW_MSG(read_orders(graph({.max_answer_bytes = 1000})), platform::RuntimeError,
+                   "Catalogue request to " + fake_.url() +
+                       "/api/graphql failed: the answer is larger than the limit of 1000 bytes");
+  fake_.script(
+      {.body = R"({"data": )" + std::string(100000, '[') + std::string(100000, ']') + "}"});
+  EXPECT_THROW_MSG(read_orders(graph()), platform::ValueError,
+                   "The catalogue answer from " + fake_.url() +
+                       "/api/graphql nests arrays and objects deeper than 256 levels");
+}
+
 TEST_F(HttpGraph, EveryGraphQLErrorMessageIsKept) {
   fake_.script({.body = R"({"data": null, "errors": [{"message": "first"},
                           {"message": "second", "path": ["entity"]}, {"code": 7}]})"});
@@ -165,6 +178,13 @@ TEST_F(HttpGraph, TheTokenNeverReachesAnErrorOrTheLog) {
       {.body = R"({"errors": [{"message": "token )" + std::string(kToken) + R"( expired"}]})"});
   EXPECT_THROW_MSG(read_orders(graph()), orvane::sdk::GraphQLError,
                    "Catalogue GraphQL errors: token *** expired");
+
+  // A token that occurs in its own blanking "***" is blanked once, not forever.
+  HttpOrvaneGraph star_token({.server_url = fake_.url(), .token = "*"});
+  fake_.script({.status = 400, .body = "echoed: Bearer *"});
+  EXPECT_THROW_MSG(read_orders(star_token), platform::RuntimeError,
+                   "Catalogue request to " + fake_.url() +
+                       "/api/graphql failed with HTTP 400: echoed: Bearer ***");
 
   platform::log::logger()->sinks().pop_back();
   EXPECT_NE(log_text.str().find("Catalogue GraphQL request"), std::string::npos);

@@ -50,6 +50,22 @@ TEST(ParseSqlLineage, ReportsConditionTextAndTracedColumns) {
   EXPECT_TRUE(result.joins->at(2).columns_involved.empty());
 }
 
+TEST(ParseSqlLineage, QualifiedUsingColumnsAndEscapedConditionsKeepTheirColumns) {
+  SqlParsingResult result = parse(
+      "SELECT * FROM {oj orders o LEFT OUTER JOIN items i USING (o.order_id, i.tenant)}"
+      " JOIN c ON {fn UCASE(c.code)} = o.code");
+  ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
+  ASSERT_EQ(result.joins->size(), 2u);
+  EXPECT_EQ(result.joins->at(0).on_clause, "USING (o.order_id, i.tenant)");
+  EXPECT_THAT(result.joins->at(0).columns_involved,
+              ElementsAre(ColumnInvolved{std::nullopt, "order_id"},
+                          ColumnInvolved{std::nullopt, "tenant"}));
+  EXPECT_EQ(result.joins->at(1).on_clause, "{fn UCASE(c.code)} = o.code");
+  EXPECT_THAT(result.joins->at(1).columns_involved,
+              ElementsAre(ColumnInvolved{urn("db.s.c"), "code"},
+                          ColumnInvolved{urn("db.s.orders"), "code"}));
+}
+
 TEST(ParseSqlLineage, AsofConditionSpansMatchConditionAndOn) {
   SqlParsingResult result =
       parse("SELECT * FROM t ASOF JOIN q MATCH_CONDITION (t.ts >= q.ts) ON t.s = q.s");
@@ -87,6 +103,29 @@ TEST(ParseSqlLineage, NamesDatasetsFromDefaultsInstanceAndPlatformUrns) {
                   "urn:orvane:dataPlatformInstance:(urn:orvane:dataPlatform:snowflake,eu_prod)",
                   "db", "s")),
               ElementsAre(urn("eu_prod.db.s.t"), urn("eu_prod.db.s2.u")));
+}
+
+// The catalogue holds Snowflake names lower-cased in every script, so a name is not ASCII-only.
+TEST(ParseSqlLineage, LowerCasesNamesInEveryScript) {
+  SqlParsingResult result = parse_sql_lineage(
+      "SELECT * FROM KUNDEN_ÜBERSICHT k"
+      " JOIN ΕΤΑΙΡΕΊΑ.ΤΙΜΟΛΌΓΙΑ t ON t.ΚΩΔΙΚΌΣ = k.ÄNDERUNGS_ID"
+      " JOIN \"Заказы \"\"Клиентов\"\"\" z ON z.ИД = k.ID"
+      " JOIN IDENTIFIER('ŁÓDŹ.\"ŻÓŁW\".ŚWIAT') w ON w.id = k.id",
+      "snowflake", std::nullopt, "VERTRIEB_ÖSTERREICH", "ОСНОВНАЯ");
+  ASSERT_TRUE(result.joins.has_value()) << result.error.value_or("");
+  ASSERT_EQ(result.joins->size(), 3u);
+  EXPECT_THAT(result.joins->at(0).left_tables,
+              ElementsAre(urn("vertrieb_österreich.основная.kunden_übersicht")));
+  EXPECT_THAT(result.joins->at(0).right_tables,
+              ElementsAre(urn("vertrieb_österreich.εταιρεία.τιμολόγια")));
+  EXPECT_THAT(result.joins->at(0).columns_involved,
+              ElementsAre(ColumnInvolved{urn("vertrieb_österreich.εταιρεία.τιμολόγια"), "κωδικόσ"},
+                          ColumnInvolved{urn("vertrieb_österreich.основная.kunden_übersicht"),
+                                         "änderungs_id"}));
+  EXPECT_THAT(result.joins->at(1).right_tables,
+              ElementsAre(urn("vertrieb_österreich.основная.заказы \"клиентов\"")));
+  EXPECT_THAT(result.joins->at(2).right_tables, ElementsAre(urn("łódź.żółw.świat")));
 }
 
 TEST(ParseSqlLineage, QuotedNamesWithUrnCharactersParseBackToTheSameDataset) {

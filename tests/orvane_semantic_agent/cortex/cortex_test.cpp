@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <spdlog/sinks/ostream_sink.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -172,6 +175,18 @@ TEST_F(CortexTest, MalformedAnswersFailWithoutPartialResults) {
   EXPECT_THROW(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError);
 }
 
+TEST_F(CortexTest, RefusesAnswersTooLargeOrNestedTooDeeply) {
+  fake_->add_analyst_answer(200, std::string(kAnalystMaxAnswerBytes + 1, ' '));
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+                   platform::RuntimeError,
+                   "Request to Snowflake Analyst failed: the answer is larger than the limit of " +
+                       std::to_string(kAnalystMaxAnswerBytes) + " bytes");
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  fake_->add_analyst_answer(200, R"({"message":{"content":)" + deep + "}}");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+                   "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
+}
+
 TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {
   conn_->close();
   LogCapture log;
@@ -181,19 +196,113 @@ TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {
   EXPECT_TRUE(analyst_requests().empty());
 }
 
+class ExpiringSessionTest : public CortexTest {
+ protected:
+  static constexpr std::chrono::milliseconds kLifetime{1000};
+
+  // A fresh fake whose tokens outlive `kLifetime` (the master token too, when asked).
+  void start_expiring(bool master_too) {
+    conn_.reset();
+    start({.session_token_lifetime = kLifetime,
+           .master_token_lifetime = master_too ? kLifetime : std::chrono::milliseconds(0)});
+    conn_ = platform::snowflake::Connection::open(options());
+  }
+  std::vector<AnalystEntry> ask() {
+    return call_snowflake_analyst(*conn_, std::string("m.yaml"), "q");
+  }
+  static std::string answer(const std::string& text) {
+    return R"({"message":{"content":[{"type":"text","text":")" + text + R"("}]}})";
+  }
+  std::string authorization_of_last_analyst_request() const {
+    const auto requests = analyst_requests();
+    for (const auto& [name, value] : requests.back().headers) {
+      if (name == "Authorization") return value;
+    }
+    return "";
+  }
+};
+
+TEST_F(ExpiringSessionTest, RenewsAnExpiredSessionTokenAndSendsOnceMore) {
+  start_expiring(/*master_too=*/false);
+  fake_->add_analyst_answer(200, answer("first"));
+  fake_->add_analyst_answer(200, answer("second"));
+  EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("first")});
+  const std::string first_token = conn_->rest()->token();
+
+  std::this_thread::sleep_for(kLifetime + std::chrono::milliseconds(200));
+  EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("second")});
+  EXPECT_EQ(analyst_requests().size(), 3u);  // first, refused, sent once more
+  EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
+  EXPECT_EQ(requests_to("/session/v1/login-request").size(), 1u);
+  EXPECT_NE(conn_->rest()->token(), first_token);
+  EXPECT_EQ(authorization_of_last_analyst_request(),
+            "Snowflake Token=\"" + conn_->rest()->token() + "\"");
+}
+
+TEST_F(ExpiringSessionTest, LogsInAgainWhenTheMasterTokenExpiredToo) {
+  start_expiring(/*master_too=*/true);
+  fake_->add_analyst_answer(200, answer("first"));
+  fake_->add_analyst_answer(200, answer("second"));
+  ask();
+  std::this_thread::sleep_for(kLifetime + std::chrono::milliseconds(200));
+  EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("second")});
+  EXPECT_EQ(requests_to("/session/v1/login-request").size(), 2u);
+  // The statement after the analyst call runs on the new session without a renewal of its own.
+  EXPECT_EQ(conn_->execute("SELECT 1").rows.size(), 1u);
+  EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
+}
+
+TEST_F(CortexTest, ASecondRefusalAfterRenewalIsReportedAsAFailedRequest) {
+  fake_->fail_next("/api/v2/cortex/analyst/message", 401, 2);
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+                   platform::RuntimeError, "Failed request with status 401: injected fault 401");
+  EXPECT_EQ(analyst_requests().size(), 2u);
+  EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
+}
+
 TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
   for (const std::string stage : {"", "stage", " @stage"}) {
     SCOPED_TRACE(stage);
     EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
                      "Stage spec must start with @");
   }
+  // Anything beyond one stage reference would add to the statement.
+  for (const std::string stage :
+       {"@", "@stage; DROP TABLE orders", "@stage\nDROP TABLE orders", "@stage OVERWRITE = TRUE",
+        "@stage'", "@a..b", "@a.b.c.d", "@\"unterminated", "@stage/a b", "@%t.x", "@1stage",
+        "@\"\"", "@stage/x;y"}) {
+    SCOPED_TRACE(stage);
+    EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
+                     "Stage spec must name one stage, such as @stage or @db.schema.stage/path, "
+                     "not " +
+                         nlohmann::json(stage).dump());
+  }
   EXPECT_TRUE(requests_to("/queries/").empty());
-  // The fake warehouse refuses PUT, and that failure propagates: a PUT is never reported done.
-  EXPECT_THROW(put_file(*conn_, "@stage", "/tmp/model.yaml"), platform::snowflake::SnowflakeError);
+}
+
+TEST_F(CortexTest, PutFileUploadsTheFileAndReturnsItsStagePath) {
+  const std::filesystem::path dir = scratch_.path() / "my models";
+  std::filesystem::create_directories(dir);
+  // A quote and a ";" in the name: put_file runs the text through the statement splitter.
+  const std::string path = (dir / "model 'v1'; x.yaml").string();
+  std::ofstream(path) << "name: m\n";
+  for (const std::string stage : {"@stage", "@~/models", "@db.sch.\"My Stage\"/v1/", "@%orders"}) {
+    SCOPED_TRACE(stage);
+    EXPECT_EQ(put_file(*conn_, stage, path), stage + "/model 'v1'; x.yaml");
+  }
   const auto statements = requests_to("/queries/v1/query-request");
-  ASSERT_EQ(statements.size(), 1u);
+  ASSERT_EQ(statements.size(), 4u);
   EXPECT_EQ(nlohmann::json::parse(statements[0].body)["sqlText"],
-            "PUT file:///tmp/model.yaml @stage");
+            "PUT 'file://" + dir.string() + "/model \\'v1\\'; x.yaml' @stage");
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) / "stage" /
+                                      "model 'v1'; x.yaml.gz"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(fake_->stage_dir()) /
+                                      "db.sch.My Stage" / "v1" / "model 'v1'; x.yaml.gz"));
+}
+
+TEST_F(CortexTest, PutFileOfAMissingFileFailsNamingIt) {
+  EXPECT_THROW_SUBSTR(put_file(*conn_, "@stage", "/no/such/dir/model.yaml"),
+                      platform::snowflake::SnowflakeError, "/no/such/dir/model.yaml");
 }
 
 }  // namespace

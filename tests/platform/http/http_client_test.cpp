@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/fakes/common/loopback_server.hpp"
+#include "tests/fakes/snowflake/gzip.hpp"
 
 namespace platform::http {
 namespace {
@@ -48,8 +49,7 @@ TEST(HttpClient, ReportsConnectionFailureAndTimeoutAsValues) {
     fakes::LoopbackServer running(server);
     closed_port = running.port();
   }
-  const Result refused =
-      perform({.url = "http://127.0.0.1:" + std::to_string(closed_port) + "/"});
+  const Result refused = perform({.url = "http://127.0.0.1:" + std::to_string(closed_port) + "/"});
   EXPECT_EQ(refused.error(), TransportError::kConnectionFailed);
 
   httplib::Server slow;
@@ -81,8 +81,8 @@ TEST(HttpClient, RetriesServerErrorsAndHonoursRetryAfter) {
   fakes::LoopbackServer running(server);
 
   std::vector<milliseconds> waits;
-  const Result result = perform_with_retries({.url = running.url() + "/flaky"},
-                                             recording_policy(waits));
+  const Result result =
+      perform_with_retries({.url = running.url() + "/flaky"}, recording_policy(waits));
   ASSERT_TRUE(result.ok());
   EXPECT_EQ(result.response().body, "fine");
   EXPECT_EQ(calls, 3);
@@ -103,15 +103,15 @@ TEST(HttpClient, StopsAfterTheRetryBudgetAndNeverRetriesClientErrors) {
   fakes::LoopbackServer running(server);
   std::vector<milliseconds> waits;
 
-  const Result down = perform_with_retries({.url = running.url() + "/down"},
-                                           recording_policy(waits, 2));
+  const Result down =
+      perform_with_retries({.url = running.url() + "/down"}, recording_policy(waits, 2));
   EXPECT_EQ(down.response().status, 500);
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(waits, (std::vector<milliseconds>{milliseconds(100), milliseconds(200)}));
 
   calls = 0;
-  const Result bad = perform_with_retries({.url = running.url() + "/bad"},
-                                          recording_policy(waits, 2));
+  const Result bad =
+      perform_with_retries({.url = running.url() + "/bad"}, recording_policy(waits, 2));
   EXPECT_EQ(bad.response().status, 400);
   EXPECT_EQ(calls, 1);
 }
@@ -122,6 +122,79 @@ TEST(HttpClient, ParsesRetryAfterInSecondsAndAsDate) {
   EXPECT_EQ(parse_retry_after("Wed, 21 Oct 2015 07:28:00 GMT"), milliseconds(0));  // past
   EXPECT_EQ(parse_retry_after("soon"), std::nullopt);
   EXPECT_EQ(parse_retry_after("-1"), std::nullopt);
+}
+
+TEST(HttpClient, ClampsRetryAfterValuesBeyondReason) {
+  for (const char* huge :
+       {"1e300", "1e999", "inf", "99999999999999999999", "Fri, 31 Dec 9999 23:59:59 GMT"}) {
+    EXPECT_EQ(parse_retry_after(huge), kMaxRetryAfter) << huge;
+  }
+  for (const char* senseless : {"nan", "-inf", "-1e999"}) {
+    EXPECT_EQ(parse_retry_after(senseless), std::nullopt) << senseless;
+  }
+  EXPECT_EQ(parse_retry_after("1e-999"), milliseconds(0));
+}
+
+TEST(HttpClient, RefusesBadUrlsAtOnceWithoutRetrying) {
+  std::vector<milliseconds> waits;
+  for (const std::string url : {"", "  ", "not a url", "http://[::1", "file:///etc/passwd",
+                                "ftp://127.0.0.1/x", "gopher://127.0.0.1/"}) {
+    SCOPED_TRACE(url);
+    const Result result = perform_with_retries({.url = url}, recording_policy(waits, 5));
+    EXPECT_EQ(result.error(), TransportError::kRefusedUrl);
+    EXPECT_FALSE(result.error_message().empty());
+  }
+  EXPECT_TRUE(waits.empty());
+  EXPECT_FALSE(is_transient(TransportError::kTls));
+  EXPECT_FALSE(is_transient(TransportError::kOther));
+  EXPECT_TRUE(is_transient(TransportError::kTimeout));
+}
+
+TEST(HttpClient, KeepsPlainHttpToLoopbackWhenTheRequestAsksForTls) {
+  for (const char* host : {"localhost", "LOCALHOST", "127.0.0.1", "127.255.0.9", "::1", "[::1]"}) {
+    EXPECT_TRUE(is_loopback_host(host)) << host;
+  }
+  for (const char* host :
+       {"", "example.com", "localhost.example.com", "128.0.0.1", "::2", "127.0.0.1.nip.io"}) {
+    EXPECT_FALSE(is_loopback_host(host)) << host;
+  }
+  const Schemes strict = Schemes::kHttpsOrLoopbackHttp;
+  EXPECT_EQ(url_refusal("https://example.com/a", strict), std::nullopt);
+  EXPECT_EQ(url_refusal("http://127.0.0.1:8080/a", strict), std::nullopt);
+  EXPECT_EQ(url_refusal("http://[::1]:8080/a", strict), std::nullopt);
+  EXPECT_EQ(url_refusal("http://example.com/a?X-Amz-Signature=secret", Schemes::kHttpOrHttps),
+            std::nullopt);
+  const auto refusal = url_refusal("http://example.com/a?X-Amz-Signature=secret", strict);
+  ASSERT_TRUE(refusal.has_value());
+  EXPECT_EQ(*refusal,
+            "plain http to example.com is refused (only a loopback host is reached without TLS); "
+            "use https");
+  const Result result = perform({.url = "http://example.com/", .schemes = strict});
+  EXPECT_EQ(result.error(), TransportError::kRefusedUrl);
+}
+
+TEST(HttpClient, FailsAnAnswerLargerThanTheLimitAfterDecoding) {
+  const std::string big(100000, 'x');
+  httplib::Server server;
+  server.Get("/plain", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(big, "text/plain");
+  });
+  // A few hundred compressed bytes that decode to 100 kB: the limit holds for the decoded size.
+  server.Get("/bomb", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Content-Encoding", "gzip");
+    response.set_content(fakes::warehouse::gzip_compress(big), "text/plain");
+  });
+  fakes::LoopbackServer running(server);
+  for (const char* path : {"/plain", "/bomb"}) {
+    SCOPED_TRACE(path);
+    const Result fits = perform({.url = running.url() + path, .max_body_bytes = big.size()});
+    ASSERT_TRUE(fits.ok()) << fits.error_message();
+    EXPECT_EQ(fits.response().body, big);
+    const Result too_large =
+        perform({.url = running.url() + path, .max_body_bytes = big.size() - 1});
+    EXPECT_EQ(too_large.error(), TransportError::kTooLarge);
+    EXPECT_EQ(too_large.error_message(), "the answer is larger than the limit of 99999 bytes");
+  }
 }
 
 }  // namespace

@@ -88,6 +88,26 @@ TEST_F(CompletionTest, NonJsonAnswerIsAnError) {
                    "LLM request failed with status 200: the answer is not a JSON object");
 }
 
+TEST_F(CompletionTest, AKeyFoundInItsOwnBlankingIsBlankedOnce) {
+  fakes::FakeLlm llm({fakes::error_answer(401, "key * refused; ** is no key either")});
+  CompletionSettings settings = settings_for(llm);
+  settings.api_key = "*";
+  EXPECT_THROW_MSG(completion_with(settings)(kRequest), CompletionError,
+                   "LLM request failed with status 401: key *** refused; ****** is no key either");
+}
+
+TEST_F(CompletionTest, RefusesAnswersTooLargeOrNestedTooDeeply) {
+  fakes::FakeLlm llm(
+      {fakes::text_answer(std::string(1000, 'x')),
+       fakes::LlmAnswer{.status = 200, .body = std::string(300, '[') + std::string(300, ']')}});
+  CompletionSettings settings = settings_for(llm);
+  settings.max_answer_bytes = 500;
+  EXPECT_THROW_MSG(completion_with(settings)(kRequest), CompletionError,
+                   "LLM request failed: the answer is larger than the limit of 500 bytes");
+  EXPECT_THROW_MSG(completion_with(settings_for(llm))(kRequest), platform::ValueError,
+                   "The LLM's answer nests arrays and objects deeper than 256 levels");
+}
+
 TEST(CompletionSettings, ReadFromTheProviderVariables) {
   ::unsetenv("OPENAI_BASE_URL");
   ::unsetenv("OPENAI_API_BASE");

@@ -170,6 +170,30 @@ TEST_F(ConnectionTest, PollsALongStatementUntilItEnds) {
   EXPECT_FALSE(requests_to("/queries/" + result.query_id + "/result").empty());
 }
 
+TEST_F(ConnectionTest, AbortsAStatementThatOutrunsTheStatementTimeout) {
+  ConnectionOptions limited = options();
+  limited.statement_timeout = std::chrono::milliseconds(800);
+  auto connection = Connection::open(limited);
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    connection->execute("SELECT SYSTEM$WAIT(60)");
+    ADD_FAILURE() << "no timeout";
+  } catch (const SnowflakeError& error) {
+    EXPECT_EQ(error.sql_state(), "57014");
+    EXPECT_FALSE(error.query_id().empty());
+    EXPECT_EQ(error.message(),
+              "The statement did not finish within the statement timeout of "
+              "0.8 s and was aborted");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  ASSERT_EQ(requests_to("/queries/v1/query-request").size(), 1u);
+  std::size_t aborts = 0;
+  for (const auto& request : requests_to("/queries/"))
+    aborts += request.path.ends_with("/abort-request");
+  EXPECT_EQ(aborts, 1u);
+  EXPECT_EQ(single_int(*connection, "SELECT 4"), 4);  // the session goes on
+}
+
 TEST_F(ConnectionTest, RetriesLoginOnTooManyRequests) {
   fake_->fail_next("/session/v1/login-request", 429, 1);
   auto connection = Connection::open(options());

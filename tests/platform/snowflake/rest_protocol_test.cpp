@@ -4,15 +4,18 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 
 #include <nlohmann/json.hpp>
 
 #include "platform/errors/errors.hpp"
 #include "platform/snowflake/connection.hpp"
+#include "platform/snowflake/internal/chunk_download.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "tests/fakes/common/loopback_server.hpp"
 #include "tests/support/expect_throw.hpp"
+#include "tests/support/paths.hpp"
 
 namespace platform::snowflake {
 namespace {
@@ -107,6 +110,15 @@ TEST_F(ScriptedWarehouseTest, PollsARunningStatementUntilItsResultIsReady) {
   EXPECT_EQ(waits_.size(), 3u);
 }
 
+TEST_F(ScriptedWarehouseTest, NeverSendsTheTokenToAResultAddressOffItsHost) {
+  server_.Post("/queries/v1/query-request", [](const httplib::Request&, httplib::Response& res) {
+    reply(res,
+          envelope({{"queryId", "q-1"}, {"getResultUrl", "@127.0.0.2/steal"}}, false, "333333"));
+  });
+  EXPECT_THROW_MSG(connect().execute("SELECT slow()"), SnowflakeError,
+                   "(08001): The warehouse handed back an address that is not a path on its host");
+}
+
 TEST_F(ScriptedWarehouseTest, DownloadsChunksWithTheirHeadersCompressedOrNot) {
   std::mutex mutex;
   std::vector<std::string> chunk_header_values;
@@ -151,6 +163,104 @@ TEST_F(ScriptedWarehouseTest, AChunkWithFewerRowsThanAnnouncedFails) {
                    "q-1: Could not download result chunk 1 of 1: expected 5 rows, got 1");
 }
 
+TEST(ChunkDecoding, InflatesRowsWithinTheLimitOnly) {
+  using internal::decode_chunk_rows;
+  EXPECT_EQ(decode_chunk_rows(R"(["1"],["2"])", 11).size(), 2u);
+  EXPECT_EQ(decode_chunk_rows(gzip(R"(["1"],["2"])"), 11).size(), 2u);
+  EXPECT_EQ(decode_chunk_rows("", 0).size(), 0u);
+  EXPECT_THROW_MSG(decode_chunk_rows(R"(["1"],["2"])", 10), SnowflakeError,
+                   "A result chunk holds more than 10 bytes, its limit (the announced size and "
+                   "slack)");
+  // A gzip bomb: 64 MiB of zeros in some 64 kB, stopped at the limit.
+  const std::string bomb = gzip(std::string(std::size_t{64} << 20, '0'));
+  ASSERT_LT(bomb.size(), std::size_t{1} << 20);
+  EXPECT_THROW_SUBSTR(decode_chunk_rows(bomb, std::size_t{1} << 20), SnowflakeError,
+                      "A result chunk holds more than 1048576 bytes");
+  EXPECT_THROW_MSG(decode_chunk_rows(gzip("[1]").substr(0, 8), 100), SnowflakeError,
+                   "A result chunk holds damaged gzip data");
+  EXPECT_THROW_MSG(decode_chunk_rows("[1", 100), SnowflakeError, "the chunk is not JSON rows");
+  EXPECT_THROW_MSG(decode_chunk_rows(std::string(1000, '[') + std::string(1000, ']'), 10000),
+                   platform::ValueError,
+                   "A result chunk nests arrays and objects deeper than 256 levels");
+}
+
+TEST_F(ScriptedWarehouseTest, AChunkLargerThanAnnouncedFails) {
+  server_.Post("/queries/v1/query-request", [&](const httplib::Request&, httplib::Response& res) {
+    json data = one_int_result("1");
+    data["chunks"] = {{{"url", "http://127.0.0.1:" + std::to_string(running_->port()) + "/chunk"},
+                       {"rowCount", 1},
+                       {"uncompressedSize", 5}}};
+    reply(res, envelope(data));
+  });
+  // Compressed without saying so, and decoded by libcurl: both stop at the announced size + slack.
+  const std::string rows = R"(["2"],)" + std::string(2u << 20, ' ') + R"(["3"])";
+  bool announce_encoding = false;
+  server_.Get("/chunk", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(gzip(rows), "application/octet-stream");
+    if (announce_encoding) res.set_header("Content-Encoding", "gzip");
+  });
+  Connection& connection = connect();
+  EXPECT_THROW_SUBSTR(connection.execute("SELECT n"), SnowflakeError,
+                      "Could not download result chunk 1 of 1: A result chunk holds more than " +
+                          std::to_string(5 + internal::kChunkSizeSlackBytes) + " bytes");
+  announce_encoding = true;
+  EXPECT_THROW_SUBSTR(connection.execute("SELECT n"), SnowflakeError,
+                      "Could not download result chunk 1 of 1: the answer is larger than the "
+                      "limit of " +
+                          std::to_string(5 + internal::kChunkSizeSlackBytes) + " bytes");
+}
+
+TEST_F(ScriptedWarehouseTest, AnEnvelopeNestedTooDeeplyIsRefused) {
+  server_.Post("/queries/v1/query-request", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(
+        R"({"success": true, "data": )" + std::string(100000, '[') + std::string(100000, ']') + "}",
+        "application/json");
+  });
+  EXPECT_THROW_MSG(connect().execute("SELECT n"), platform::ValueError,
+                   "The warehouse's answer to POST /queries/v1/query-request nests arrays and "
+                   "objects deeper than 256 levels");
+}
+
+TEST_F(ScriptedWarehouseTest, FetchesChunksOnlyOverHttpsOrLoopbackHttp) {
+  std::string chunk_url;
+  server_.Post("/queries/v1/query-request", [&](const httplib::Request&, httplib::Response& res) {
+    json data = one_int_result("1");
+    data["chunks"] = {{{"url", chunk_url}, {"rowCount", 1}}};
+    reply(res, envelope(data));
+  });
+  Connection& connection = connect();
+  for (const auto& [url, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"http://storage.example.com/chunk?sig=secret",
+            "plain http to storage.example.com is refused"},
+           {"file:///etc/passwd", "only http and https URLs are fetched, not file:"},
+           {"", "the URL is empty"},
+           {"http://[bad", "the URL is malformed"}}) {
+    SCOPED_TRACE(url);
+    chunk_url = url;
+    waits_.clear();
+    EXPECT_THROW_SUBSTR(connection.execute("SELECT n"), SnowflakeError,
+                        "Could not download result chunk 1 of 1: " + reason);
+    EXPECT_TRUE(waits_.empty());  // refused at once, never retried
+  }
+}
+
+TEST(WarehouseOptions, RefusePlainHttpToAHostThatIsNotLoopback) {
+  ConnectionOptions options;
+  options.account = "acct";
+  options.user = "u";
+  options.password = "very-secret-password";
+  options.protocol = "http";
+  options.port = 80;
+  for (const std::string host : {"", "acct.example.com"}) {
+    options.host = host;
+    EXPECT_THROW_SUBSTR(Connection::open(options), platform::ValueError,
+                        "Warehouse connection option protocol: Input should be 'https'");
+  }
+  options.protocol = "ftp";
+  EXPECT_THROW_SUBSTR(Connection::open(options), platform::ValueError,
+                      "Input should be 'https' or 'http'");
+}
+
 TEST_F(ScriptedWarehouseTest, RenewsWithTheMasterTokenAndReplaysWithTheSameRequestId) {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> submissions;  // requestId, token
@@ -189,18 +299,25 @@ TEST_F(ScriptedWarehouseTest, RefusesResultFormatsOtherThanJson) {
   EXPECT_THROW_SUBSTR(connect().execute("SELECT 1"), SnowflakeError, "other than JSON");
 }
 
-TEST_F(ScriptedWarehouseTest, APutTheConnectorCannotUploadIsAnErrorNotASuccess) {
+TEST_F(ScriptedWarehouseTest, APutToAStageTypeTheConnectorCannotReachIsAnErrorNotASuccess) {
+  osa_test::ScratchDir scratch;
+  const std::string file = (scratch.path() / "model.yaml").string();
+  std::ofstream(file) << "name: m\n";
   server_.Post(
-      "/queries/v1/query-request", [](const httplib::Request& req, httplib::Response& res) {
+      "/queries/v1/query-request", [&](const httplib::Request& req, httplib::Response& res) {
         // File statements ask for the plain JSON answer.
         EXPECT_EQ(req.get_header_value("Accept"), "application/json");
         reply(res, envelope({{"command", "UPLOAD"},
-                             {"src_locations", {"/tmp/model.yaml"}},
-                             {"stageInfo", {{"locationType", "S3"}, {"location", "bucket/p/"}}}}));
+                             {"src_locations", {file}},
+                             {"stageInfo", {{"locationType", "TAPE"}, {"location", "vault/p/"}}}}));
       });
-  EXPECT_THROW_MSG(connect().execute("PUT file:///tmp/model.yaml @stage"),
+  EXPECT_THROW_MSG(connect().execute("PUT file://" + file + " @stage"),
                    platform::NotImplementedError,
-                   "PUT statements need a file transfer, which this connector does not support "
+                   "PUT to a stage of location type TAPE is not supported by this connector; no "
+                   "file was transferred");
+  EXPECT_THROW_MSG(connect().execute("GET @stage/model.yaml file:///tmp/"),
+                   platform::NotImplementedError,
+                   "GET statements need a file download, which this connector does not support "
                    "yet; no file was transferred");
 }
 

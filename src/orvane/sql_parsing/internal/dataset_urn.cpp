@@ -1,20 +1,13 @@
 #include "orvane/sql_parsing/internal/dataset_urn.hpp"
 
 #include "orvane/metadata/urns.hpp"
+#include "platform/text/lower_case.hpp"
 
 namespace orvane::sql_parsing::internal {
 namespace {
 
 constexpr std::string_view kPlatformPrefix = "urn:orvane:dataPlatform:";
 constexpr std::string_view kInstancePrefix = "urn:orvane:dataPlatformInstance:(";
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -33,8 +26,8 @@ DatasetNaming make_dataset_naming(std::string_view platform,
     }
     naming.instance = std::string(instance);
   }
-  if (default_db) naming.default_db = lower(*default_db);
-  if (default_schema) naming.default_schema = lower(*default_schema);
+  if (default_db) naming.default_db = platform::text::lower_case(*default_db);
+  if (default_schema) naming.default_schema = platform::text::lower_case(*default_schema);
   return naming;
 }
 

@@ -4,13 +4,16 @@
 
 #include "orvane/sql_parsing/internal/syntax_error.hpp"
 #include "orvane/sql_parsing/sql_lineage.hpp"
+#include "platform/text/lower_case.hpp"
 
 namespace orvane::sql_parsing::internal {
 namespace {
 
 using K = Keyword;
 
-bool equals_ignore_case(std::string_view a, std::string_view b) {
+// Compares every word with a keyword or function name; inline, so that the size test that
+// settles most comparisons costs no call.
+inline bool equals_ignore_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
@@ -78,6 +81,12 @@ bool is_clause_keyword(K k) {
     default:
       return false;
   }
+}
+
+// Clause keywords that Snowflake does not reserve: they also name tables, columns and aliases
+// wherever the clause cannot start.
+bool is_unreserved_keyword(K k) {
+  return k == K::kWindow || k == K::kPivot || k == K::kUnpivot || k == K::kMatchCondition;
 }
 
 // Words after a table or select expression that are not an alias.
@@ -187,9 +196,10 @@ NameParts split_identifier_text(std::string_view text) {
     } else if (c == '.' && !quoted) {
       parts.emplace_back();
     } else {
-      parts.back().push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
+      parts.back().push_back(c);
     }
   }
+  for (std::string& part : parts) part = platform::text::lower_case(part);
   return parts;
 }
 
@@ -227,9 +237,11 @@ class Parser {
   std::string_view text(const Token& token) const {
     return sql_.substr(token.begin, token.end - token.begin);
   }
-  bool at_word(std::string_view word) const {
-    return cur().kind == TokenKind::kWord && equals_ignore_case(text(cur()), word);
+  bool is_word(const Token& token, std::string_view word) const {
+    return token.kind == TokenKind::kWord && token.end - token.begin == word.size() &&
+           equals_ignore_case(text(token), word);
   }
+  bool at_word(std::string_view word) const { return is_word(cur(), word); }
   bool at_operator(std::string_view op) const { return at(Punct::kOperator) && text(cur()) == op; }
   void advance() {
     if (!at_end()) ++pos_;
@@ -292,6 +304,25 @@ class Parser {
   bool at_implicit_alias() const {
     if (cur().kind == TokenKind::kQuotedIdent) return true;
     return cur().kind == TokenKind::kWord && !blocks_implicit_alias(cur().keyword);
+  }
+  // After a select expression no clause of these keywords can start, so they are aliases there.
+  bool at_select_item_alias() const {
+    return at_implicit_alias() ||
+           (cur().kind == TokenKind::kWord && is_unreserved_keyword(cur().keyword));
+  }
+  // After a table they are an alias unless their clause follows: `(` for PIVOT, UNPIVOT and
+  // MATCH_CONDITION, INCLUDE/EXCLUDE NULLS, or the window name of `WINDOW w AS (...)`.
+  bool at_table_alias() const {
+    if (at_implicit_alias()) return true;
+    if (cur().kind != TokenKind::kWord || !is_unreserved_keyword(cur().keyword)) return false;
+    const Token& next = peek();
+    if (is(next, Punct::kLParen) || is(next, K::kExclude) || next.kind == TokenKind::kQuotedIdent) {
+      return false;
+    }
+    return !(next.kind == TokenKind::kWord && next.keyword == K::kNone);
+  }
+  void expect_word(std::string_view word) {
+    if (!accept_word(word)) fail_expected(std::string(word));
   }
   std::string expect_identifier(const char* what) {
     if (!at_identifier()) fail_expected(what);
@@ -395,7 +426,8 @@ class Parser {
         move_subqueries(refs, core->subqueries);
       }
     } else {
-      expect(K::kInto, "INTO");
+      if (!accept(K::kInto)) expect(K::kTable, "INTO");  // INSERT OVERWRITE TABLE t
+      accept(K::kTable);
       parse_object_name();
       if (at(Punct::kLParen) && !is(peek(), K::kSelect) && !is(peek(), K::kWith)) {
         parse_column_list(nullptr);
@@ -462,11 +494,13 @@ class Parser {
     expect(K::kUpdate, "UPDATE");
     parse_object_name();
     parse_alias_only();
-    expect(K::kSet, "SET");
     SelectCore* core = new_root_core(statement);
+    bool from_read = accept(K::kFrom);  // the FROM may also come before SET
+    if (from_read) parse_from_list(core->from);
+    expect(K::kSet, "SET");
     ExprRefs refs;
     parse_assignments(refs);
-    if (accept(K::kFrom)) parse_from_list(core->from);
+    if (!from_read && accept(K::kFrom)) parse_from_list(core->from);
     if (accept(K::kWhere)) parse_expr(refs);
     move_subqueries(refs, core->subqueries);
   }
@@ -552,8 +586,11 @@ class Parser {
     Cte* cte = arena_.new_cte();
     cte->recursive = recursive;
     cte->name = expect_identifier("a CTE name");
-    if (at(Punct::kLParen)) parse_column_list(&cte->columns);
-    expect(K::kAs, "AS");
+    bool query_follows = at(Punct::kLParen) && (is(peek(), K::kSelect) || is(peek(), K::kWith));
+    if (!query_follows) {  // `t (SELECT ...)` may leave out the AS
+      if (at(Punct::kLParen)) parse_column_list(&cte->columns);
+      expect(K::kAs, "AS");
+    }
     expect(Punct::kLParen, "'('");
     cte->query = parse_query();
     expect(Punct::kRParen, "')'");
@@ -654,6 +691,13 @@ class Parser {
         pos_ += 2;
         accept_word("NOCYCLE");
         parse_expr(clause_refs);
+      } else if (at(K::kWindow) && is(peek(2), K::kAs)) {
+        advance();
+        do {  // WINDOW w AS (PARTITION BY ...), w2 AS (w ORDER BY ...)
+          expect_identifier("a window name");
+          expect(K::kAs, "AS");
+          parse_call_arguments({}, clause_refs);
+        } while (accept(Punct::kComma));
       } else {
         break;
       }
@@ -701,7 +745,7 @@ class Parser {
       pos_ += star_length;
     }
     if (item.star) {
-      parse_star_modifiers(core);
+      parse_star_modifiers(core->subqueries);
       core->items.push_back(std::move(item));
       return;
     }
@@ -714,7 +758,7 @@ class Parser {
     }
     if (accept(K::kAs)) {
       item.name = parse_alias_name();
-    } else if (at_implicit_alias()) {
+    } else if (at_select_item_alias()) {
       item.name = identifier_name(sql_, cur());
       advance();
     }
@@ -733,13 +777,13 @@ class Parser {
   }
 
   // * EXCLUDE (...) RENAME (...) REPLACE (...) ILIKE '...'
-  void parse_star_modifiers(SelectCore* core) {
+  void parse_star_modifiers(TreeVector<Query*>& subqueries) {
     for (;;) {
       if (accept(K::kIlike)) {
         advance();
       } else if (accept(K::kExclude) || accept(K::kRename) || accept(K::kReplace)) {
         if (at(Punct::kLParen)) {
-          skip_parenthesised(core->subqueries);
+          skip_parenthesised(subqueries);
         } else {
           expect_identifier("a column name");
           if (accept(K::kAs)) expect_identifier("a column name");
@@ -814,11 +858,12 @@ class Parser {
         if (!step.has_condition) step.condition_begin = cur().begin;
         step.has_condition = true;
         advance();
-        NameParts columns;
-        parse_column_list(&columns);
-        for (std::string& column : columns) {
-          step.condition.columns.push_back(ColumnRef{{}, std::move(column)});
-        }
+        expect(Punct::kLParen, "'('");
+        do {  // USING (id) or, qualified, USING (t.id)
+          NameParts name = parse_object_name();
+          step.condition.columns.push_back(ColumnRef{{}, std::move(name.back())});
+        } while (accept(Punct::kComma));
+        expect(Punct::kRParen, "')'");
         step.condition_end = previous_end();
       }
       if (term.joins.empty()) term.joins.reserve(4);
@@ -846,7 +891,12 @@ class Parser {
     FromItem* item = nullptr;
     if (at(Punct::kLParen)) {
       item = parse_parenthesised_from();
-    } else if (cur().kind == TokenKind::kStage) {
+    } else if (at(Punct::kLBrace) && is_word(peek(), "OJ")) {  // ODBC outer join escape
+      pos_ += 2;
+      item = parse_join_group(nullptr);
+      expect(Punct::kRBrace, "'}'");
+    } else if (cur().kind == TokenKind::kStage ||
+               (cur().kind == TokenKind::kString && text(cur()).starts_with("'@"))) {
       item = arena_.new_from_item(FromKind::kStage);
       advance();
       if (at(Punct::kLParen)) skip_parenthesised(item->subqueries);  // FILE_FORMAT => ...
@@ -869,16 +919,23 @@ class Parser {
         parse_expr(refs);
       }
       expect(Punct::kRParen, "')'");
+      if (at(Punct::kLParen)) {  // IDENTIFIER('f')(...): a table function named by text
+        item = arena_.new_from_item(FromKind::kFunction);
+        ExprRefs refs;
+        parse_call_arguments({}, refs);
+        move_subqueries(refs, item->subqueries);
+      }
     } else if (at_identifier() &&
                (cur().kind == TokenKind::kQuotedIdent || !is_clause_keyword(cur().keyword) ||
-                is(peek(), Punct::kLParen))) {
+                is_unreserved_keyword(cur().keyword) || is(peek(), Punct::kLParen))) {
       NameParts name = parse_object_name();
-      if (at(Punct::kLParen)) {
-        // A table function: FLATTEN(...), TABLE(...), GENERATOR(...), SPLIT_TO_TABLE(...), ...
+      if (accept_model_method() || at(Punct::kLParen)) {
+        // A table function: FLATTEN(...), TABLE(...), GENERATOR(...), SPLIT_TO_TABLE(...),
+        // model!FORECAST(...), ...
         item = arena_.new_from_item(FromKind::kFunction);
         item->name = std::move(name);
         ExprRefs refs;
-        parse_call_arguments(item->name.back(), refs);
+        parse_call_arguments(text(tokens_[pos_ - 1]), refs);
         move_subqueries(refs, item->subqueries);
       } else {
         item = arena_.new_from_item(FromKind::kTable);
@@ -908,24 +965,28 @@ class Parser {
         item->query = arena_.new_query();
         parse_set_operations(item->query, QueryBranch{nullptr, first->query});
       } else {
-        FromTerm term;
-        if (first) {
-          parse_from_suffixes(first);
-          term.first = first;
-        } else {
-          term.first = parse_from_primary();
-        }
-        parse_join_steps(term);
-        if (term.joins.empty()) {
-          item = term.first;
-        } else {
-          item = arena_.new_from_item(FromKind::kGroup);
-          item->group = std::move(term);
-        }
+        item = parse_join_group(first);
       }
     }
     expect(Punct::kRParen, "')'");
     return item;
+  }
+
+  // `a JOIN b ON ...` in parentheses or in {oj ...}, `first` (its suffixes still to come) being
+  // an item read already: the one item when no JOIN follows, else a group.
+  FromItem* parse_join_group(FromItem* first) {
+    FromTerm term;
+    if (first) {
+      parse_from_suffixes(first);
+      term.first = first;
+    } else {
+      term.first = parse_from_primary();
+    }
+    parse_join_steps(term);
+    if (term.joins.empty()) return term.first;
+    FromItem* group = arena_.new_from_item(FromKind::kGroup);
+    group->group = std::move(term);
+    return group;
   }
 
   // Alias, column aliases, time travel, SAMPLE, PIVOT/UNPIVOT, MATCH_RECOGNIZE, in any order.
@@ -942,17 +1003,20 @@ class Parser {
           advance();
           skip_parenthesised(item->subqueries);
         }
-      } else if (accept(K::kPivot) || accept(K::kUnpivot)) {
+      } else if ((at(K::kPivot) || at(K::kUnpivot)) && !at_table_alias()) {
+        advance();
         if (accept_word("INCLUDE") || accept(K::kExclude)) expect(K::kNulls, "NULLS");
         skip_parenthesised(item->subqueries);
         item->pivoted = true;
       } else if (accept(K::kMatchRecognize)) {
         skip_parenthesised(item->subqueries);
         item->pivoted = true;
+      } else if (at(K::kWith) && is_word(peek(), "ORDINALITY")) {  // UNNEST(x) WITH ORDINALITY
+        pos_ += 2;
       } else if (accept(K::kAs)) {
         item->alias = expect_identifier("an alias");
         parse_column_aliases(item);
-      } else if (at_implicit_alias()) {
+      } else if (at_table_alias()) {
         item->alias = identifier_name(sql_, cur());
         advance();
         parse_column_aliases(item);
@@ -1032,10 +1096,18 @@ class Parser {
     }
   }
 
+  // CONNECT_BY_ROOT col; alone it is a column of that name.
+  bool at_connect_by_root() const {
+    if (!at_word("CONNECT_BY_ROOT")) return false;
+    const Token& next = peek();
+    return next.kind == TokenKind::kQuotedIdent ||
+           (next.kind == TokenKind::kWord && !is_clause_keyword(next.keyword));
+  }
+
   void parse_operand(ExprRefs& refs) {
     for (;;) {  // prefix operators
       if (at(K::kNot) || at(K::kPrior) || at_operator("-") || at_operator("+") ||
-          at_operator("~")) {
+          at_operator("~") || at_connect_by_root()) {
         advance();
       } else {
         break;
@@ -1051,9 +1123,9 @@ class Parser {
       case TokenKind::kNumber:
       case TokenKind::kString:
       case TokenKind::kVariable:
+      case TokenKind::kStage:  // DIRECTORY(@stage), GET_PRESIGNED_URL(@stage, path)
         advance();
         return;
-      case TokenKind::kStage:
       case TokenKind::kEnd:
         fail_expected("an expression");
       case TokenKind::kPunct:
@@ -1085,14 +1157,20 @@ class Parser {
         std::string_view name = text(token);
         advance();
         parse_call_arguments(name, refs);
-        parse_call_suffixes(refs);
+        // IDENTIFIER('f')(...) calls the function the text names.
+        if (at(Punct::kLParen) && equals_ignore_case(name, "IDENTIFIER")) {
+          parse_call_arguments({}, refs);
+        }
+        parse_call_suffixes(name, refs);
         return;
       }
       if (peek().kind == TokenKind::kString && is_typed_literal_prefix(text(token))) {
         pos_ += 2;
         return;
       }
-      if (is_clause_keyword(token.keyword)) fail_expected("an expression");
+      if (is_clause_keyword(token.keyword) && !is_unreserved_keyword(token.keyword)) {
+        fail_expected("an expression");
+      }
     }
     parse_column_or_call(refs);
   }
@@ -1121,20 +1199,8 @@ class Parser {
         }
         return;
       }
-      case Punct::kLBrace: {  // {'key': value, ...}
-        advance();
-        if (!accept(Punct::kRBrace)) {
-          do {
-            if (accept(Punct::kStar)) continue;
-            if (cur().kind != TokenKind::kString) fail_expected("a string key");
-            advance();
-            expect(Punct::kColon, "':'");
-            parse_expr(refs);
-          } while (accept(Punct::kComma));
-          expect(Punct::kRBrace, "'}'");
-        }
-        return;
-      }
+      case Punct::kLBrace:
+        return parse_braced(refs);
       case Punct::kQuestion:
         advance();
         return;
@@ -1148,6 +1214,33 @@ class Parser {
         break;
     }
     fail_expected("an expression");
+  }
+
+  // An object constant {'key': value, ...}, possibly of wildcards ({*}, {t.* EXCLUDE c},
+  // {* ILIKE 'a%'}), or an ODBC escape: {fn func(...)}, {d '...'}, {t '...'}, {ts '...'}.
+  void parse_braced(ExprRefs& refs) {
+    expect(Punct::kLBrace, "'{'");
+    if (at_word("FN")) {
+      advance();
+      parse_expr(refs);
+    } else if ((at_word("D") || at_word("T") || at_word("TS")) &&
+               peek().kind == TokenKind::kString) {
+      pos_ += 2;
+    } else if (!at(Punct::kRBrace)) {
+      do {
+        std::size_t star_length = 0;
+        if (accept(Punct::kStar) || at_qualified_star(&star_length)) {
+          pos_ += star_length;
+          parse_star_modifiers(refs.subqueries);
+          continue;
+        }
+        if (cur().kind != TokenKind::kString) fail_expected("a string key");
+        advance();
+        expect(Punct::kColon, "':'");
+        parse_expr(refs);
+      } while (accept(Punct::kComma));
+    }
+    expect(Punct::kRBrace, "'}'");
   }
 
   // name, q.name, db.s.t.name, or a call: db.s.func(...).
@@ -1171,10 +1264,10 @@ class Parser {
         break;
       }
     }
-    if (at(Punct::kLParen) && !accept_outer_join_marker()) {
+    if ((at(Punct::kLParen) && !accept_outer_join_marker()) || accept_model_method()) {
       std::string_view last = text(tokens_[pos_ - 1]);
       parse_call_arguments(last, refs);
-      parse_call_suffixes(refs);
+      parse_call_suffixes(last, refs);
       return;
     }
     if (niladic && ref.qualifier.empty()) return;
@@ -1194,9 +1287,10 @@ class Parser {
         break;
       }
     }
-    if (at(Punct::kLParen) && !accept_outer_join_marker()) {
-      parse_call_arguments(text(tokens_[pos_ - 1]), refs);
-      parse_call_suffixes(refs);
+    if ((at(Punct::kLParen) && !accept_outer_join_marker()) || accept_model_method()) {
+      std::string_view last = text(tokens_[pos_ - 1]);
+      parse_call_arguments(last, refs);
+      parse_call_suffixes(last, refs);
     }
   }
 
@@ -1205,6 +1299,15 @@ class Parser {
     const Token& plus = peek(ahead + 1);
     return is(peek(ahead), Punct::kLParen) && is(plus, Punct::kOperator) && text(plus) == "+" &&
            is(peek(ahead + 2), Punct::kRParen);
+  }
+
+  // `model!PREDICT(`: a method of a model object, read up to its '('.
+  bool accept_model_method() {
+    if (!at_operator("!") || peek().kind != TokenKind::kWord || !is(peek(2), Punct::kLParen)) {
+      return false;
+    }
+    pos_ += 2;
+    return true;
   }
 
   bool accept_outer_join_marker() {
@@ -1257,6 +1360,14 @@ class Parser {
       TreeVector<Query*> ignored;
       skip_parenthesised(ignored);
     }
+    // TIMESTAMP WITH [LOCAL] TIME ZONE, TIMESTAMP WITHOUT TIME ZONE
+    if ((at(K::kWith) && (is_word(peek(), "LOCAL") || is_word(peek(), "TIME"))) ||
+        at_word("WITHOUT")) {
+      advance();
+      accept_word("LOCAL");
+      expect_word("TIME");
+      expect_word("ZONE");
+    }
   }
 
   // Arguments of a function call or window: expressions with the keywords that may sit between
@@ -1280,6 +1391,11 @@ class Parser {
         continue;
       }
       if (skip_argument_keyword()) continue;
+      // SEMANTIC_VIEW(v METRICS ... DIMENSIONS ... WHERE ...): its clauses are its arguments.
+      if (at(K::kWhere) && equals_ignore_case(function, "SEMANTIC_VIEW")) {
+        advance();
+        continue;
+      }
       parse_expr(refs);
     }
   }
@@ -1330,12 +1446,22 @@ class Parser {
     }
   }
 
-  // IGNORE NULLS, WITHIN GROUP (...), OVER (...) or OVER name after a call.
-  void parse_call_suffixes(ExprRefs& refs) {
+  // FROM FIRST/LAST (of NTH_VALUE), IGNORE NULLS, WITHIN GROUP (...), FILTER (WHERE ...),
+  // OVER (...) or OVER name after a call.
+  void parse_call_suffixes(std::string_view function, ExprRefs& refs) {
+    if (at(K::kFrom) && (is(peek(), K::kFirst) || is(peek(), K::kLast)) &&
+        equals_ignore_case(function, "NTH_VALUE")) {
+      pos_ += 2;
+    }
     if ((at(K::kIgnore) || at(K::kRespect)) && is(peek(), K::kNulls)) pos_ += 2;
     if (at(K::kWithin) && is(peek(), K::kGroup)) {
       pos_ += 2;
       parse_call_arguments({}, refs);
+    }
+    if (at_word("FILTER") && is(peek(), Punct::kLParen) && is(peek(2), K::kWhere)) {
+      pos_ += 3;
+      parse_expr(refs);
+      expect(Punct::kRParen, "')'");
     }
     if (accept(K::kOver)) {
       if (at(Punct::kLParen)) {

@@ -2,7 +2,9 @@
 // queries (WITH, RECURSIVE, set operations, subqueries anywhere, LATERAL, table functions,
 // stages, PIVOT/UNPIVOT, MATCH_RECOGNIZE, time travel, SAMPLE, QUALIFY, CONNECT BY), INSERT
 // (also multi-table), CREATE ... AS, MERGE, UPDATE, DELETE, COPY INTO and EXPLAIN. Statements
-// that cannot hold a query (SHOW, USE, ALTER, GRANT, ...) parse to empty statements.
+// that cannot hold a query (SHOW, USE, ALTER, GRANT, ...) parse to empty statements. The ODBC
+// escapes of BI tools ({fn ...}, {d '...'}, {oj ...}) read as what they wrap, and the clause
+// keywords Snowflake does not reserve (WINDOW, PIVOT, UNPIVOT, MATCH_CONDITION) also name things.
 //
 // Expressions are parsed to find their extent, the columns they name and the subqueries inside;
 // operator precedence does not matter for that, so no expression tree is built.

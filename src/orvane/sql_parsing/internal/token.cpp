@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/text/lower_case.hpp"
+
 namespace orvane::sql_parsing::internal {
 namespace {
 
@@ -171,8 +173,6 @@ struct KeywordTable {
   }
 };
 
-char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
 }  // namespace
 
 Keyword keyword_of(std::string_view word) {
@@ -191,18 +191,16 @@ std::string identifier_name(std::string_view sql, const Token& token) {
   if (token.kind == TokenKind::kQuotedIdent) {
     text = text.substr(1, text.size() - 2);
     if (text.find('"') != std::string_view::npos) {
-      std::string name;
-      name.reserve(text.size());
+      std::string unquoted;
+      unquoted.reserve(text.size());
       for (std::size_t i = 0; i < text.size(); ++i) {
-        name.push_back(to_lower(text[i]));
+        unquoted.push_back(text[i]);
         if (text[i] == '"') ++i;  // a doubled quote stands for one
       }
-      return name;
+      return platform::text::lower_case(unquoted);
     }
   }
-  std::string name(text);
-  for (char& c : name) c = to_lower(c);
-  return name;
+  return platform::text::lower_case(text);
 }
 
 std::string string_value(std::string_view sql, const Token& token) {

@@ -161,7 +161,8 @@ struct Token {
 // The keyword a word token spells, ignoring case; kNone for any other word.
 Keyword keyword_of(std::string_view word);
 
-// An identifier token's name as the catalogue spells it: lower-cased, quotes removed.
+// An identifier token's name as the catalogue spells it: lower-cased by Unicode's simple case
+// mapping, quotes removed.
 std::string identifier_name(std::string_view sql, const Token& token);
 
 // A string literal token's value ('...' with escapes undone, $$...$$ as is).

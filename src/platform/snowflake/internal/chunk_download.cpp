@@ -2,7 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 #include "platform/http/http_client.hpp"
+#include "platform/json/depth_limited_parse.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 
@@ -22,7 +27,24 @@ std::vector<http::Header> chunk_headers(const nlohmann::json& data) {
   return headers;
 }
 
+// The most bytes the chunk's text may have.
+std::size_t chunk_limit(const nlohmann::json& chunk) {
+  const auto size = chunk.find("uncompressedSize");
+  if (size == chunk.end() || !size->is_number_unsigned()) return kMaxUnannouncedChunkBytes;
+  const auto announced = size->get<std::uint64_t>();
+  const std::uint64_t max = std::numeric_limits<std::size_t>::max() - kChunkSizeSlackBytes;
+  return static_cast<std::size_t>(std::min(announced, max)) + kChunkSizeSlackBytes;
+}
+
 }  // namespace
+
+nlohmann::json decode_chunk_rows(std::string body, std::size_t max_bytes) {
+  // Chunk bodies are the rows without the enclosing brackets.
+  nlohmann::json rows = json::parse_depth_limited<nlohmann::json>(
+      "[" + gunzip_if_compressed(std::move(body), max_bytes) + "]", "A result chunk");
+  if (rows.is_discarded()) throw SnowflakeError("", "", "", "the chunk is not JSON rows");
+  return rows;
+}
 
 std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
                                                 const ChunkDownloadOptions& options) {
@@ -52,7 +74,9 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
     http::Request request{.method = "GET",
                           .url = chunk.value("url", ""),
                           .headers = headers,
-                          .total_timeout = options.request_timeout};
+                          .total_timeout = options.request_timeout,
+                          .schemes = http::Schemes::kHttpsOrLoopbackHttp,
+                          .max_body_bytes = chunk_limit(chunk)};
     const http::Result result = http::perform_with_retries(request, policy);
     if (!result.ok()) fail(result.error_message());
     const http::Response& response = result.response();
@@ -60,10 +84,12 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
     if (response.header("Content-Type").value_or("").find("xml") != std::string::npos) {
       fail("the storage answered with an error document");
     }
-    // Chunk bodies are the rows without the enclosing brackets.
-    const nlohmann::json chunk_rows =
-        nlohmann::json::parse("[" + gunzip_if_compressed(response.body) + "]", nullptr, false);
-    if (chunk_rows.is_discarded()) fail("the chunk is not JSON rows");
+    nlohmann::json chunk_rows;
+    try {
+      chunk_rows = decode_chunk_rows(response.body, request.max_body_bytes);
+    } catch (const SnowflakeError& error) {
+      fail(error.message());
+    }
     if (const auto count = chunk.find("rowCount"); count != chunk.end() &&
                                                    count->is_number_integer() &&
                                                    count->get<std::size_t>() != chunk_rows.size()) {

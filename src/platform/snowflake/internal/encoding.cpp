@@ -45,9 +45,16 @@ std::string url_encode(std::string_view text) {
   return encoded;
 }
 
-std::string gunzip_if_compressed(std::string text) {
+std::string gunzip_if_compressed(std::string text, std::size_t max_bytes) {
+  const auto too_large = [max_bytes] {
+    return SnowflakeError("", "", "",
+                          fmt::format("A result chunk holds more than {} bytes, its limit (the "
+                                      "announced size and slack)",
+                                      max_bytes));
+  };
   if (text.size() < 2 || static_cast<unsigned char>(text[0]) != 0x1f ||
       static_cast<unsigned char>(text[1]) != 0x8b) {
+    if (text.size() > max_bytes) throw too_large();
     return text;
   }
   z_stream stream{};
@@ -68,7 +75,12 @@ std::string gunzip_if_compressed(std::string text) {
       inflateEnd(&stream);
       throw SnowflakeError("", "", "", "A result chunk holds damaged gzip data");
     }
-    output.append(buffer.data(), buffer.size() - stream.avail_out);
+    const std::size_t produced = buffer.size() - stream.avail_out;
+    if (produced > max_bytes - output.size()) {
+      inflateEnd(&stream);
+      throw too_large();
+    }
+    output.append(buffer.data(), produced);
     // Several gzip members follow one another: start over on the next one.
     if (status == Z_STREAM_END && stream.avail_in > 0) {
       inflateReset(&stream);
