@@ -12,6 +12,7 @@
 #include "platform/errors/errors.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
+#include "platform/snowflake/cancellation.hpp"
 
 namespace orvane_semantic_agent::cortex_analyst_mcp {
 
@@ -158,6 +159,8 @@ nlohmann::ordered_json run_cortex_analyst(const std::string& query,
                                           platform::mcp::RequestContext& ctx) {
   // The only lifespan of this server makes AppContexts; no context means it never ran.
   platform::check(ctx.raw_lifespan_context() != nullptr);
+  // A cancelled call (or a server told to stop) stops waiting for its statement.
+  const platform::snowflake::CancellationScope cancellation([&ctx] { return ctx.cancelled(); });
   return run_cortex_analyst(query, candidate_urns, ctx.lifespan_context<AppContext>());
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/log/log.hpp"
+#include "platform/snowflake/cancellation.hpp"
 #include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
@@ -24,6 +25,15 @@ using std::chrono::milliseconds;
 bool still_running(const nlohmann::json& envelope) {
   const auto code = envelope.find("code");
   return code != envelope.end() && code->is_string() && (*code == "333333" || *code == "333334");
+}
+
+// Waits between polls in short steps, so that a cancelled statement is noticed within one.
+void pause_between_polls(const RestClient& rest, milliseconds delay) {
+  constexpr milliseconds kStep{50};
+  for (milliseconds waited{0}; waited < delay && !CancellationScope::cancellation_requested();
+       waited += kStep) {
+    rest.sleep(std::min(kStep, delay - waited));
+  }
 }
 
 int result_version(const nlohmann::json& data) {
@@ -77,7 +87,11 @@ nlohmann::json Connection::wait_for_result(nlohmann::json envelope, const std::s
                       "was aborted",
                       std::chrono::duration<double>(limit).count()));
     }
-    rest_->sleep(delay);
+    if (CancellationScope::cancellation_requested()) {
+      abort_statement(query_id, request_id);
+      throw SnowflakeError("", "57014", query_id, "The statement was cancelled");
+    }
+    pause_between_polls(*rest_, delay);
     delay = std::min(delay * 2, milliseconds(1000));
     envelope = rest_->call(
         {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});

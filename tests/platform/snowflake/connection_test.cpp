@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/errors/errors.hpp"
+#include "platform/snowflake/cancellation.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
 #include "tests/platform/snowflake/test_keys.hpp"
@@ -192,6 +193,30 @@ TEST_F(ConnectionTest, AbortsAStatementThatOutrunsTheStatementTimeout) {
     aborts += request.path.ends_with("/abort-request");
   EXPECT_EQ(aborts, 1u);
   EXPECT_EQ(single_int(*connection, "SELECT 4"), 4);  // the session goes on
+}
+
+TEST_F(ConnectionTest, AbortsAWaitingStatementOnceItsCallerCancels) {
+  auto connection = Connection::open(options());
+  const auto started = std::chrono::steady_clock::now();
+  const auto cancelled = [started] {
+    return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(200);
+  };
+  {
+    CancellationScope scope(cancelled);
+    try {
+      connection->execute("SELECT SYSTEM$WAIT(60)");
+      ADD_FAILURE() << "not cancelled";
+    } catch (const SnowflakeError& error) {
+      EXPECT_EQ(error.sql_state(), "57014");
+      EXPECT_EQ(error.message(), "The statement was cancelled");
+    }
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  std::size_t aborts = 0;
+  for (const auto& request : requests_to("/queries/"))
+    aborts += request.path.ends_with("/abort-request");
+  EXPECT_EQ(aborts, 1u);
+  EXPECT_EQ(single_int(*connection, "SELECT 4"), 4);  // outside the scope nothing is cancelled
 }
 
 TEST_F(ConnectionTest, RetriesLoginOnTooManyRequests) {
