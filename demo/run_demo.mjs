@@ -25,7 +25,9 @@ function printRows(rows) {
     return;
   }
   const columns = Object.keys(rows[0]);
-  const cells = rows.map((row) => columns.map((column) => JSON.stringify(row[column])));
+  // Texts as they are; numbers, booleans and null in their JSON form.
+  const cell = (value) => (typeof value === 'string' ? value : JSON.stringify(value));
+  const cells = rows.map((row) => columns.map((column) => cell(row[column])));
   const widths = columns.map((column, i) => Math.max(column.length, ...cells.map((r) => r[i].length)));
   const line = (values) => values.map((value, i) => value.padEnd(widths[i])).join(' | ');
   console.log(line(columns));
