@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
+#include "orvane_semantic_agent/generate/internal/insertion_ordered_map.hpp"
 #include "tests/orvane_semantic_agent/generate/generator_test_support.hpp"
 
 namespace orvane_semantic_agent::generate {
@@ -109,6 +112,32 @@ TEST_F(CandidateQueue, ATableJoinedAgainKeepsItsPlaceAndItsPopularity) {
               ElementsAre("debug Adding " + urn_text("mid") + " to queue",
                           "debug " + urn_text("mid") + " already in queue, skipping"));
   EXPECT_EQ(GeneratorProbe::candidates(generator), 1u);
+}
+
+// The queue and the other maps index their entries by iterators into their own lists; a copy
+// would point into the original's, so neither the maps nor a generator can be copied.
+static_assert(!std::is_copy_constructible_v<internal::InsertionOrderedMap<DatasetUrn, double>>);
+static_assert(!std::is_copy_assignable_v<internal::InsertionOrderedMap<DatasetUrn, double>>);
+static_assert(!std::is_copy_constructible_v<SemanticModelGenerator>);
+
+TEST(InsertionOrderedMapTest, AMovedMapKeepsItsOrderAndItsIndex) {
+  internal::InsertionOrderedMap<std::string, int> map;
+  map["b"] = 1;
+  map["a"] = 2;
+  map["c"] = 3;
+  internal::InsertionOrderedMap<std::string, int> moved(std::move(map));
+  moved.erase("a");
+  moved["d"] = 4;
+  internal::InsertionOrderedMap<std::string, int> assigned;
+  assigned["x"] = 0;
+  assigned = std::move(moved);
+  assigned["b"] = 5;
+  std::vector<std::pair<std::string, int>> entries(assigned.begin(), assigned.end());
+  EXPECT_THAT(entries,
+              ElementsAre(std::pair<std::string, int>{"b", 5}, std::pair<std::string, int>{"c", 3},
+                          std::pair<std::string, int>{"d", 4}));
+  EXPECT_FALSE(assigned.contains("x"));
+  EXPECT_EQ(*assigned.find("c"), 3);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 //   queue[urn] = 100;          // a new key goes to the end
 //   queue.erase(urn);          // the others keep their order
 //
-// Keys need std::hash and operator==. Not thread-safe.
+// Keys need std::hash and operator==. Movable, not copyable: the index holds iterators into the
+// entry list, which a copy would still share with the original. Not thread-safe.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,13 @@ class InsertionOrderedMap {
  public:
   using Entry = std::pair<const Key, Mapped>;
   using const_iterator = typename std::list<Entry>::const_iterator;
+
+  InsertionOrderedMap() = default;
+  InsertionOrderedMap(const InsertionOrderedMap&) = delete;
+  InsertionOrderedMap& operator=(const InsertionOrderedMap&) = delete;
+  // A moved list keeps its nodes, so the moved index still points into it.
+  InsertionOrderedMap(InsertionOrderedMap&&) = default;
+  InsertionOrderedMap& operator=(InsertionOrderedMap&&) = default;
 
   // The value of `key`, inserted default-made at the end when the key is new.
   Mapped& operator[](const Key& key) {
