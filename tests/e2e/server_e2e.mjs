@@ -242,7 +242,9 @@ describe('a hard-coded model file that cannot be used', () => {
     const broken = path.join(workDir, 'broken_model.yml');
     writeFileSync(broken, 'name: shop\ntables: not a list\n');
     for (const [file, message] of [
-      [path.join(workDir, 'missing.yml'), /^Cannot read the semantic model file .*missing\.yml$/],
+      [workDir, /^Cannot read the semantic model file .*: Is a directory$/],
+      [path.join(workDir, 'missing.yml'),
+        /^Cannot read the semantic model file .*missing\.yml: No such file or directory$/],
       [broken, /validation error for SemanticModel/]]) {
       const server = await startServer({ binDir, workDir, fakes, name: 'unusable',
         env: { CORTEX_HARDCODED_MODEL_FILE: file } });

@@ -16,9 +16,11 @@
 // one from its candidate urns, which are then not checked.
 //
 // Failures of a call are exceptions that the server reports to the agent as the call's error:
-// platform::ValueError for bad candidate urns (texts below), the YAML and validation errors of
-// a bad model file, the generator's, analyst's and warehouse's failures unchanged,
-// platform::AssertionError "Multiple SQL queries generated". Calls may run at the same time.
+// platform::ValueError for bad candidate urns (texts below), platform::RuntimeError "Cannot read
+// the semantic model file <path>: <the system's reason>" for a model file that cannot be read,
+// the YAML and validation errors of a bad model file, the generator's, analyst's and warehouse's
+// failures unchanged, platform::AssertionError "Multiple SQL queries generated". Calls may run at
+// the same time.
 #pragma once
 
 #include <filesystem>
