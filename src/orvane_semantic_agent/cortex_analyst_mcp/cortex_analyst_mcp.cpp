@@ -15,7 +15,7 @@
 #include "platform/errors/errors.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/log/log.hpp"
-#include "platform/snowflake/cancellation.hpp"
+#include "platform/cancellation/cancellation_scope.hpp"
 
 namespace orvane_semantic_agent::cortex_analyst_mcp {
 
@@ -181,7 +181,7 @@ nlohmann::ordered_json run_cortex_analyst(const std::string& query,
   // The only lifespan of this server makes AppContexts; no context means it never ran.
   platform::check(ctx.raw_lifespan_context() != nullptr);
   // A cancelled call (or a server told to stop) stops waiting for its statement.
-  const platform::snowflake::CancellationScope cancellation([&ctx] { return ctx.cancelled(); });
+  const platform::CancellationScope cancellation([&ctx] { return ctx.cancelled(); });
   return run_cortex_analyst(query, candidate_urns, ctx.lifespan_context<AppContext>());
 }
 

@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/text/trim.hpp"
 
 namespace platform::http {
@@ -49,6 +50,15 @@ size_t write_body(char* data, size_t size, size_t count, void* user) {
   }
   sink->body.append(data, bytes);
   return bytes;
+}
+
+Result cancelled() {
+  return Result::failure(TransportError::kCancelled, "the request was cancelled");
+}
+
+// libcurl asks about once a second, and on every block of data, whether to go on.
+int keep_going(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return CancellationScope::cancellation_requested() ? 1 : 0;
 }
 
 size_t write_header(char* data, size_t size, size_t count, void* user) {
@@ -157,6 +167,8 @@ std::string_view to_string(TransportError error) {
       return "refused URL";
     case TransportError::kTooLarge:
       return "answer too large";
+    case TransportError::kCancelled:
+      return "cancelled";
     case TransportError::kOther:
       return "transport failure";
   }
@@ -217,6 +229,7 @@ Result perform(const Request& request) {
   if (auto refusal = url_refusal(request.url, request.schemes)) {
     return Result::failure(TransportError::kRefusedUrl, std::move(*refusal));
   }
+  if (CancellationScope::cancellation_requested()) return cancelled();
   init_curl_once();
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) return Result::failure(TransportError::kOther, "could not create an HTTP handle");
@@ -254,6 +267,8 @@ Result perform(const Request& request) {
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, write_header);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_buffer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, keep_going);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   if (request.decode_content) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
   if (const char* ca_bundle = ca_bundle_from_env()) {
     curl_easy_setopt(curl, CURLOPT_CAINFO, ca_bundle);
@@ -265,6 +280,7 @@ Result perform(const Request& request) {
                                                           std::to_string(request.max_body_bytes) +
                                                           " bytes");
   }
+  if (code == CURLE_ABORTED_BY_CALLBACK) return cancelled();
   if (code != CURLE_OK) {
     std::string message = error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code);
     return Result::failure(classify(code), std::move(message));
@@ -299,7 +315,10 @@ Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
     const bool retryable =
         result.ok() ? policy.retry_status && policy.retry_status(result.response().status)
                     : is_transient(result.error());
-    if (!retryable || attempt >= policy.max_retries) return result;
+    if (!retryable || attempt >= policy.max_retries ||
+        CancellationScope::cancellation_requested()) {
+      return result;
+    }
 
     std::chrono::milliseconds delay = backoff;
     std::optional<std::chrono::milliseconds> asked;

@@ -16,7 +16,8 @@
 // Only http and https URLs are ever fetched (libcurl knows many more schemes, file:// among
 // them), and a request may narrow that to https or loopback http (`Schemes`). An answer body is
 // kept up to `max_body_bytes` after decoding; a larger one fails, so one hostile answer (a gzip
-// bomb, an endless stream) cannot exhaust memory.
+// bomb, an endless stream) cannot exhaust memory. An exchange made inside a CancellationScope
+// (platform/cancellation) ends soon after the scope asks to stop.
 #pragma once
 
 #include <chrono>
@@ -76,6 +77,7 @@ enum class TransportError {
   kTls,
   kRefusedUrl,  // malformed or empty, or a scheme or host the request does not allow; not sent
   kTooLarge,    // the answer body outgrew the request's max_body_bytes
+  kCancelled,   // the calling thread's CancellationScope asked to stop; never retried
   kOther,
 };
 

@@ -5,9 +5,9 @@
 
 #include <fmt/format.h>
 
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/log/log.hpp"
-#include "platform/snowflake/cancellation.hpp"
 #include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
@@ -87,20 +87,30 @@ nlohmann::json Connection::wait_for_result(nlohmann::json envelope, const std::s
                       "was aborted",
                       std::chrono::duration<double>(limit).count()));
     }
-    if (CancellationScope::cancellation_requested()) {
-      abort_statement(query_id, request_id);
-      throw SnowflakeError("", "57014", query_id, "The statement was cancelled");
-    }
+    if (CancellationScope::cancellation_requested()) stop_cancelled(query_id, request_id);
     pause_between_polls(*rest_, delay);
     delay = std::min(delay * 2, milliseconds(1000));
-    envelope = rest_->call(
-        {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});
+    try {
+      envelope = rest_->call(
+          {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});
+    } catch (const SnowflakeError&) {
+      // A poll cut short by the caller's cancellation.
+      if (CancellationScope::cancellation_requested()) stop_cancelled(query_id, request_id);
+      throw;
+    }
   }
   return envelope;
 }
 
+void Connection::stop_cancelled(const std::string& query_id, const std::string& request_id) {
+  abort_statement(query_id, request_id);
+  throw SnowflakeError("", "57014", query_id, "The statement was cancelled");
+}
+
 void Connection::abort_statement(const std::string& query_id,
                                  const std::string& request_id) noexcept {
+  // The abort must go out although the caller has cancelled.
+  const CancellationScope not_cancellable({});
   try {
     const nlohmann::json envelope =
         query_id.empty() ? rest_->call({.path = "/queries/v1/abort-request",
@@ -141,12 +151,18 @@ nlohmann::json Connection::run_statement(std::string_view statement, bool file_t
   body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
   const auto deadline = std::chrono::steady_clock::now() + rest_->options().statement_timeout;
   const std::string request_id = platform::uuid::uuid4();
-  nlohmann::json envelope =
-      rest_->call({.path = "/queries/v1/query-request",
-                   .query = {{"requestId", request_id}},
-                   .body = nlohmann::json(body),
-                   .accept = file_transfer ? "application/json" : "application/snowflake",
-                   .retry = true});
+  nlohmann::json envelope;
+  try {
+    envelope = rest_->call({.path = "/queries/v1/query-request",
+                            .query = {{"requestId", request_id}},
+                            .body = nlohmann::json(body),
+                            .accept = file_transfer ? "application/json" : "application/snowflake",
+                            .retry = true});
+  } catch (const SnowflakeError&) {
+    // The statement may have started before the caller cancelled: it is aborted by request id.
+    if (CancellationScope::cancellation_requested()) stop_cancelled("", request_id);
+    throw;
+  }
   envelope = wait_for_result(std::move(envelope), request_id, deadline);
   if (!envelope.value("success", false)) throw error_from_envelope(envelope);
   return envelope.at("data");

@@ -71,6 +71,8 @@ class Connection {
   // Polls a running statement until it ends or outruns the statement timeout.
   nlohmann::json wait_for_result(nlohmann::json envelope, const std::string& request_id,
                                  std::chrono::steady_clock::time_point deadline);
+  // Aborts the statement of a cancelled caller on the warehouse and throws the cancellation.
+  [[noreturn]] void stop_cancelled(const std::string& query_id, const std::string& request_id);
   // Asks the warehouse to stop a statement; a failure is logged, never thrown.
   void abort_statement(const std::string& query_id, const std::string& request_id) noexcept;
   QueryResult read_result(const nlohmann::json& data);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "tests/fakes/common/loopback_server.hpp"
 #include "tests/fakes/snowflake/gzip.hpp"
 
@@ -40,6 +41,38 @@ TEST(HttpClient, SendsMethodHeadersAndBodyAndReadsTheAnswer) {
   EXPECT_EQ(result.response().body, "got:{\"a\":1}");
   EXPECT_EQ(result.response().header("x-seen-auth"), "Bearer secret");
   EXPECT_EQ(result.response().header("missing"), std::nullopt);
+}
+
+TEST(HttpClient, AnExchangeEndsSoonAfterItsScopeAsksToStopAndIsNotRetried) {
+  httplib::Server server;
+  std::atomic<int> attempts{0};
+  server.Get("/stalls", [&attempts](const httplib::Request&, httplib::Response& response) {
+    ++attempts;
+    std::this_thread::sleep_for(milliseconds(2000));
+    response.set_content("late", "text/plain");
+  });
+  fakes::LoopbackServer running(server);
+
+  const auto started = std::chrono::steady_clock::now();
+  std::atomic<bool> stop{false};
+  std::thread stopper([&stop] {
+    std::this_thread::sleep_for(milliseconds(200));
+    stop = true;
+  });
+  std::vector<milliseconds> waits;
+  Result result = Result::success({});
+  {
+    CancellationScope scope([&stop] { return stop.load(); });
+    result = perform_with_retries({.url = running.url() + "/stalls"}, recording_policy(waits));
+    EXPECT_EQ(perform({.url = running.url() + "/stalls"}).error(), TransportError::kCancelled)
+        << "a cancelled scope sends nothing more";
+  }
+  stopper.join();
+  EXPECT_EQ(result.error(), TransportError::kCancelled);
+  EXPECT_EQ(result.error_message(), "the request was cancelled");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(1800));
+  EXPECT_EQ(attempts, 1);
+  EXPECT_TRUE(waits.empty());
 }
 
 TEST(HttpClient, ReportsConnectionFailureAndTimeoutAsValues) {

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/errors/errors.hpp"
-#include "platform/snowflake/cancellation.hpp"
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
 #include "tests/platform/snowflake/test_keys.hpp"
@@ -202,7 +202,7 @@ TEST_F(ConnectionTest, AbortsAWaitingStatementOnceItsCallerCancels) {
     return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(200);
   };
   {
-    CancellationScope scope(cancelled);
+    platform::CancellationScope scope(cancelled);
     try {
       connection->execute("SELECT SYSTEM$WAIT(60)");
       ADD_FAILURE() << "not cancelled";

@@ -1,6 +1,6 @@
-#include "platform/snowflake/cancellation.hpp"
+#include "platform/cancellation/cancellation_scope.hpp"
 
-namespace platform::snowflake {
+namespace platform {
 namespace {
 
 thread_local const CancellationScope* innermost = nullptr;
@@ -18,4 +18,4 @@ bool CancellationScope::cancellation_requested() {
   return innermost != nullptr && innermost->cancelled_ && innermost->cancelled_();
 }
 
-}  // namespace platform::snowflake
+}  // namespace platform
