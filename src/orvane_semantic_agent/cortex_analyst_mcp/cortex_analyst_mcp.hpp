@@ -8,7 +8,8 @@
 //
 // One server run holds one warehouse connection and one private temporary directory, shared by
 // every tool call of the run; the directory is deleted, then the connection closed, when the run
-// ends. Each call writes its semantic model as a YAML file into the directory; only the newest
+// ends, also when a call that ignored cancellation still runs (see `release_resources`). Each
+// call writes its semantic model as a YAML file into the directory; only the newest
 // `ModelFileStore::kDefaultKeep` files stay (see model_file_store.hpp).
 //
 // Environment: CORTEX_HARDCODED_MODEL_FILE, read once by `load_module`: when it is a non-empty
@@ -23,6 +24,7 @@
 // the same time.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -46,6 +48,8 @@ using cortex::NativeSnowflakeConnection;
 inline constexpr std::string_view kServerName = "cortex_agent";
 inline constexpr std::string_view kTempDirPrefix = "orvane_semantic_agent";
 inline constexpr std::size_t kMaxCandidateUrns = 4;
+// How long closing the warehouse session may wait for a warehouse that does not answer.
+inline constexpr std::chrono::milliseconds kSessionCloseLimit{std::chrono::seconds(5)};
 
 // The tool's description, as agents read it.
 extern const std::string_view kRunCortexAnalystDescription;
@@ -76,6 +80,11 @@ struct AppContext {
 // temporary directory (a failure there closes the connection again). Releasing the result
 // deletes the directory, then closes the connection.
 std::shared_ptr<AppContext> _app_lifespan();
+
+// How the server leaves the lifespan: deletes the temporary directory, then closes the warehouse
+// session, giving up on it after kSessionCloseLimit. Failures are logged. Runs also while a call
+// still holds `app_context`; that call then fails on the closed resources.
+void release_resources(AppContext& app_context) noexcept;
 
 // The tool as the server calls it: the lifespan context of the request must be an AppContext
 // (platform::AssertionError without a message otherwise).

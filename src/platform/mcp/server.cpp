@@ -56,6 +56,20 @@ ReadEnd read_until_stop(int input_fd, const internal::WakePipe& wake,
   }
 }
 
+// Waits until every call taken has ended, or until `deadline`; a stop signal (or a broken
+// output) meanwhile cancels them. True when they have all ended.
+bool wait_for_calls(internal::CallPool& pool, const internal::WakePipe& wake,
+                    internal::Session& session, std::chrono::steady_clock::time_point deadline) {
+  constexpr std::chrono::milliseconds kSignalCheck{50};
+  for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    if (pool.wait_until_idle(std::min(deadline, now + kSignalCheck))) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    pollfd woken{wake.read_fd(), POLLIN, 0};
+    if (::poll(&woken, 1, 0) > 0) session.cancel_all();
+  }
+}
+
 }  // namespace
 
 RequestContext::RequestContext(std::shared_ptr<void> lifespan_context,
@@ -96,15 +110,22 @@ void Server::add_tool(Tool tool) {
 }
 
 void Server::run(const RunOptions& options) {
-  // Declared first so that it is released last, after every call has let go of it.
-  std::shared_ptr<void> lifespan_context = impl_->lifespan ? impl_->lifespan() : nullptr;
+  // Left on every way out once entered: at the end while the stop signals are still handled,
+  // or last of all when a failure unwinds.
+  struct LeaveOnExit {
+    LifespanScope scope;
+    void leave() {
+      if (auto leave_now = std::exchange(scope.leave, {})) leave_now();
+    }
+    ~LeaveOnExit() { leave(); }
+  } lifespan{impl_->lifespan ? impl_->lifespan() : LifespanScope{}};
 
   const internal::WakePipe wake;
   std::optional<internal::StopSignals> signals;
   if (options.handle_signals) signals.emplace(wake);
 
-  const auto output =
-      std::make_shared<internal::OutputChannel>(options.output_fd, [&wake] { wake.notify(); });
+  const auto output = std::make_shared<internal::OutputChannel>(
+      options.output_fd, options.max_queued_output_bytes, [&wake] { wake.notify(); });
   // Closed on every way out, so calls that outlive `run` write nothing.
   const struct CloseOnExit {
     internal::OutputChannel& channel;
@@ -113,9 +134,10 @@ void Server::run(const RunOptions& options) {
 
   internal::CallPool pool(options.worker_threads);
   auto session = std::make_shared<internal::Session>(
-      impl_->info, impl_->tools, lifespan_context,
+      impl_->info, impl_->tools, lifespan.scope.context,
       [output](const Json& message) { output->write_line(internal::to_line(message)); },
-      [&pool](std::function<void()> job) { pool.submit(std::move(job)); });
+      [&pool](std::function<void()> job) { pool.submit(std::move(job)); },
+      std::max<std::size_t>(options.worker_threads, 1) + options.max_queued_calls);
   internal::LineSplitter splitter(
       options.max_message_bytes, [&](std::string_view line) { session->handle_line(line); },
       [&] {
@@ -127,13 +149,26 @@ void Server::run(const RunOptions& options) {
   if (read_until_stop(options.input_fd, wake, splitter) == ReadEnd::kStopRequested) {
     session->cancel_all();
   }
-  const std::size_t left = pool.finish(std::chrono::steady_clock::now() + options.shutdown_grace);
-  if (left > 0) {
+  if (!wait_for_calls(pool, wake, *session,
+                      std::chrono::steady_clock::now() + options.shutdown_grace)) {
     platform::log::warning(
-        "{} MCP tool call(s) still running {} ms after the server stopped; their answers are "
-        "dropped",
-        left, options.shutdown_grace.count());
+        "MCP tool calls still running {} ms after the server stopped are cancelled",
+        options.shutdown_grace.count());
+    session->cancel_all();
+    if (!pool.wait_until_idle(std::chrono::steady_clock::now() + options.cancel_grace)) {
+      platform::log::warning(
+          "MCP tool calls still running {} ms after they were cancelled are left behind; their "
+          "answers are dropped",
+          options.cancel_grace.count());
+    }
   }
+  if (!output->drain(std::chrono::steady_clock::now() + options.output_drain)) {
+    platform::log::warning("MCP answers not read by the client within {} ms are dropped",
+                           options.output_drain.count());
+  }
+  output->close();
+  pool.finish(std::chrono::steady_clock::now());
+  lifespan.leave();
 }
 
 }  // namespace platform::mcp

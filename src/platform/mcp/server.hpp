@@ -34,21 +34,27 @@
 // `max_message_bytes` answers -32700 with id null. Text that is not UTF-8 in a result is sent
 // with U+FFFD in its place.
 //
-// Only protocol messages are written to the output, each a whole line from one writer; logs go
-// to standard error. Tool calls run on a small pool of worker threads, so `ping` and other calls
-// are answered while one runs; handlers therefore share the lifespan context across threads and
-// must guard what they change in it. A cancelled call's answer is dropped. At end of input or on
-// SIGINT/SIGTERM (or when the output can no longer be written) the server stops taking calls,
-// lets the calls it took finish within `shutdown_grace`, then releases the lifespan context
-// (its destructor is the cleanup) and returns.
+// Only protocol messages are written to the output, each a whole line from one writer thread, so
+// no other thread ever waits for the client to read; an answer that finds
+// `max_queued_output_bytes` still unread is dropped. Logs go to standard error. Tool calls run on
+// a small pool of worker threads, so `ping` and other calls are answered while one runs; handlers
+// therefore share the lifespan context across threads and must guard what they change in it. A
+// cancelled call's answer is dropped. A `tools/call` that finds `worker_threads` +
+// `max_queued_calls` calls in flight is refused at once: isError, "Error executing tool N: the
+// server is busy (...)". Arguments the input schema does not name are dropped before the call
+// is queued.
 //
-// Calls still running after `shutdown_grace`: `run` returns anyway and nothing is freed under
-// them. They keep their own share of the lifespan context, their tool and the pool, so the
-// lifespan context is destroyed only when the last of them ends (on its thread), or never if the
-// process exits first; their answers are dropped, since nothing is written once `run` returns.
-// The caller is expected to exit the process then.
+// Stopping: at end of input or on SIGINT/SIGTERM (or when the output can no longer be written)
+// the server stops taking calls. A stop signal cancels the calls in flight at once; after end of
+// input they may finish within `shutdown_grace` (a stop signal during that time cancels them
+// then). Calls still running after it are cancelled and get `cancel_grace` more; then the
+// answers get `output_drain` to reach the client, and the lifespan is left. A call that ignores
+// cancellation even then keeps its own share of the lifespan context, its tool and the pool, so
+// no memory is freed under it, but the lifespan's `leave` still releases what it opened; its
+// answer is dropped. The caller is expected to exit the process then. `run` so returns at most
+// shutdown_grace + cancel_grace + output_drain + the time `leave` takes after the stop began.
 //
-// A closed output never raises SIGPIPE (it is blocked and swallowed around each write). Add
+// A closed output never raises SIGPIPE (it is blocked on the thread that writes). Add
 // tools before `run`; with `handle_signals`, one `run` at a time per process.
 #pragma once
 
@@ -59,6 +65,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::mcp {
@@ -82,9 +89,10 @@ class RequestContext {
   }
   const std::shared_ptr<void>& raw_lifespan_context() const { return lifespan_context_; }
   const nlohmann::ordered_json& request_id() const { return request_id_; }
-  // True once the client cancelled this call (its answer is then dropped) or the server was
-  // told to stop by SIGINT/SIGTERM (its answer still goes out). End of input alone does not
-  // cancel: a client that closes its side after its last request still gets the answers.
+  // True once the client cancelled this call (its answer is then dropped), the server was told
+  // to stop by SIGINT/SIGTERM, or the grace time after end of input ran out (its answer still
+  // goes out). End of input alone does not cancel: a client that closes its side after its last
+  // request still gets the answers.
   bool cancelled() const { return cancelled_ && cancelled_->load(); }
 
  private:
@@ -110,22 +118,41 @@ struct Tool {
   ToolHandler handler;
 };
 
-// Entered once when the server starts, before the first message is read. The object it returns
-// is the lifespan context that every request sees; the server leaves the lifespan by releasing
-// it after the last call has finished. An exception thrown here leaves `run` unchanged: it
-// propagates before anything is read or written.
-using Lifespan = std::function<std::shared_ptr<void>()>;
+// What the lifespan opened: the context every request sees, and how to leave it.
+struct LifespanScope {
+  LifespanScope(std::shared_ptr<void> context = nullptr, std::function<void()> leave = {})
+      : context(std::move(context)), leave(std::move(leave)) {}
+
+  std::shared_ptr<void> context;
+  // Releases what the lifespan opened, also while a call that ignored cancellation still holds
+  // `context`; must not throw. Without it, releasing `context` is the cleanup (and waits for
+  // the last call).
+  std::function<void()> leave;
+};
+
+// Entered once when the server starts, before the first message is read. The server leaves the
+// lifespan when it stops: it calls `leave`, then releases its share of the context. An exception
+// thrown here leaves `run` unchanged: it propagates before anything is read or written.
+using Lifespan = std::function<LifespanScope()>;
 
 struct RunOptions {
   int input_fd = 0;
   int output_fd = 1;
   // A longer line is refused with a parse error and skipped without being held in memory.
-  // Parsing costs up to about 13 times a line's size in memory, so this bounds a message's
+  // Parsing costs up to about 20 times a line's size in memory, so this bounds a message's
   // cost; a tool call's arguments are a few kilobytes.
-  std::size_t max_message_bytes = std::size_t{16} << 20;
+  std::size_t max_message_bytes = std::size_t{1} << 20;
   std::size_t worker_threads = 4;
+  // Calls that may wait for a worker; more are refused as "busy".
+  std::size_t max_queued_calls = 16;
+  // Output not yet read by the client beyond which new answers are dropped.
+  std::size_t max_queued_output_bytes = std::size_t{64} << 20;
   // How long running calls may go on after end of input or a stop signal.
   std::chrono::milliseconds shutdown_grace{std::chrono::seconds(30)};
+  // How long cancelled calls may take to end once `shutdown_grace` is over.
+  std::chrono::milliseconds cancel_grace{std::chrono::seconds(5)};
+  // How long the last answers may take to reach the client before the lifespan is left.
+  std::chrono::milliseconds output_drain{std::chrono::seconds(2)};
   // Installs SIGINT and SIGTERM handlers for the duration of `run`.
   bool handle_signals = true;
 };
@@ -141,7 +168,8 @@ class Server {
   // is not an object of "type": "object".
   void add_tool(Tool tool);
 
-  // Serves until end of input or SIGINT/SIGTERM; returns once the lifespan has been left.
+  // Serves until end of input or SIGINT/SIGTERM; returns once the lifespan has been left (see
+  // "Stopping" above for the bound).
   void run(const RunOptions& options = {});
 
  private:

@@ -1,19 +1,26 @@
 #include "platform/tracing/background_exporter.hpp"
 
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/log/log.hpp"
 
 namespace platform::tracing {
 
 BackgroundExporter::BackgroundExporter(std::unique_ptr<TraceExporter> exporter,
-                                       std::size_t capacity)
-    : exporter_(std::move(exporter)), capacity_(capacity) {
+                                       std::size_t capacity,
+                                       std::chrono::milliseconds exit_flush_limit)
+    : exporter_(std::move(exporter)), capacity_(capacity), exit_flush_limit_(exit_flush_limit) {
   worker_ = std::thread([this] { run(); });
 }
 
 BackgroundExporter::~BackgroundExporter() {
-  flush();
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (!idle_.wait_for(lock, exit_flush_limit_, [this] { return queue_.empty() && !busy_; })) {
+      log::warning("Tracing store did not take the last traces within {} ms; {} are dropped",
+                   exit_flush_limit_.count(), queue_.size() + (busy_ ? 1 : 0));
+      queue_.clear();
+      giving_up_ = true;
+    }
     stopping_ = true;
   }
   wake_.notify_all();
@@ -64,6 +71,7 @@ void BackgroundExporter::report(const std::exception& error) {
 }
 
 void BackgroundExporter::run() {
+  const CancellationScope given_up([this] { return giving_up_.load(); });
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -75,7 +83,8 @@ void BackgroundExporter::run() {
     try {
       job(*exporter_);
     } catch (const std::exception& error) {
-      report(error);
+      // The export this destructor cut short is already counted among the dropped.
+      if (!giving_up_) report(error);
     }
     lock.lock();
     busy_ = false;

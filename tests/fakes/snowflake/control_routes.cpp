@@ -20,6 +20,13 @@ void add_control_routes(FakeSnowflake::Impl& fake) {
                FakeSnowflake::Impl::reply(
                    response, Json{{"analyst_answers_left", fake.analyst_answers.size()}});
              });
+  fake.route("POST", "/__fake__/frozen",
+             [&fake](const httplib::Request& request, httplib::Response& response) {
+               const auto body = nlohmann::json::parse(request.body, nullptr, false);
+               const bool frozen = body.is_object() && body.value("frozen", false);
+               fake.set_frozen(frozen);
+               FakeSnowflake::Impl::reply(response, Json{{"frozen", frozen}});
+             });
 }
 
 }  // namespace fakes

@@ -102,6 +102,7 @@ FakeSnowflake::Impl::Impl(FakeSnowflakeOptions chosen)
 void FakeSnowflake::Impl::route(const std::string& method, const std::string& pattern,
                                 Handler handler) {
   auto wrapped = [this, handler](const httplib::Request& request, httplib::Response& response) {
+    hold_while_frozen(request);
     const std::optional<InjectedFault> fault = take_fault(request);
     if (!fault || fault->after_handling) handler(request, response);
     if (fault) {
@@ -114,6 +115,12 @@ void FakeSnowflake::Impl::route(const std::string& method, const std::string& pa
   } else {
     server->Post(pattern, wrapped);
   }
+}
+
+void FakeSnowflake::Impl::hold_while_frozen(const httplib::Request& request) {
+  if (request.path.starts_with("/__fake__/")) return;
+  std::unique_lock lock(mutex);
+  thawed.wait(lock, [this] { return !frozen || stopping; });
 }
 
 std::optional<InjectedFault> FakeSnowflake::Impl::take_fault(const httplib::Request& request) {
@@ -235,6 +242,11 @@ FakeSnowflake::FakeSnowflake(FakeSnowflakeOptions options)
 }
 
 FakeSnowflake::~FakeSnowflake() {
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->stopping = true;
+  }
+  impl_->thawed.notify_all();
   impl_->server->stop();
   impl_->thread.join();
   std::error_code ignored;
@@ -267,6 +279,16 @@ void FakeSnowflake::fail_next(const std::string& path_prefix, int status, int ti
   std::lock_guard lock(impl_->mutex);
   impl_->faults.push_back({path_prefix, status, times, after_handling});
 }
+
+void FakeSnowflake::Impl::set_frozen(bool now_frozen) {
+  {
+    std::lock_guard lock(mutex);
+    frozen = now_frozen;
+  }
+  thawed.notify_all();
+}
+
+void FakeSnowflake::set_frozen(bool frozen) { impl_->set_frozen(frozen); }
 
 void FakeSnowflake::set_stage_location(FakeStageLocation location) {
   std::lock_guard lock(impl_->mutex);

@@ -35,6 +35,7 @@
 // and, for tests that drive the fake as a separate program:
 //   GET  /__fake__/state                  {"open_sessions": n, "analyst_answers_left": n}
 //   POST /__fake__/analyst-answers        appends scripted answers (the script file's format)
+//   POST /__fake__/frozen                 {"frozen": true|false}: see `set_frozen`
 // A session token that is unknown answers HTTP 401 with code 390104; an expired one code 390112;
 // a closed session 390111.
 //
@@ -120,6 +121,9 @@ class FakeSnowflake {
   // answer lost (a statement then has run although the client saw a fault).
   void fail_next(const std::string& path_prefix, int status, int times = 1,
                  bool after_handling = false);
+  // While frozen, every request is received and held without an answer (a warehouse that stopped
+  // answering); thawing lets the held ones go on. The control routes below always answer.
+  void set_frozen(bool frozen);
   // How later PUT statements are answered (credentials can change between statements).
   void set_stage_location(FakeStageLocation location);
   // Where LOCAL_FS stages live.

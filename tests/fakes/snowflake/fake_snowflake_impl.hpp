@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -100,6 +101,13 @@ struct FakeSnowflake::Impl {
   std::vector<InjectedFault> faults;
   std::deque<std::pair<int, std::string>> analyst_answers;
   std::uint64_t counter = 0;
+  bool frozen = false;
+  bool stopping = false;
+  std::condition_variable thawed;  // with `mutex`
+
+  // Holds a request while the fake is frozen (control routes are never held).
+  void hold_while_frozen(const httplib::Request& request);
+  void set_frozen(bool now_frozen);
 
  private:
   std::optional<InjectedFault> take_fault(const httplib::Request& request);

@@ -15,7 +15,19 @@ FakeTracking::FakeTracking() {
   running_ = std::make_unique<LoopbackServer>(server_);
 }
 
-FakeTracking::~FakeTracking() { running_.reset(); }
+FakeTracking::~FakeTracking() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  thawed_.notify_all();
+  running_.reset();
+}
+
+void FakeTracking::freeze() {
+  std::lock_guard lock(mutex_);
+  frozen_ = true;
+}
 
 std::vector<TrackingRequest> FakeTracking::requests() const {
   std::lock_guard lock(mutex_);
@@ -29,7 +41,7 @@ void FakeTracking::fail_with(int status, std::string path_prefix) {
 }
 
 void FakeTracking::handle(const httplib::Request& request, httplib::Response& response) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   std::string path = request.path;
   if (!request.params.empty()) {
     path += "?";
@@ -38,6 +50,8 @@ void FakeTracking::handle(const httplib::Request& request, httplib::Response& re
   }
   requests_.push_back(
       {request.method, path, request.get_header_value("Authorization"), request.body});
+  thawed_.wait(lock, [this] { return !frozen_ || stopping_; });
+  if (stopping_) return;
   auto reply = [&](int status, const nlohmann::json& body) {
     response.status = status;
     response.set_content(body.dump(), "application/json");

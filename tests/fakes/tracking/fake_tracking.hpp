@@ -6,6 +6,7 @@
 //   fakes::FakeTracking tracking;
 //   tracking.fail_with(503);          // answer every later request with this status
 //   tracking.fail_with(500, "/api/2.0/mlflow-artifacts/");   // ... or those under a path
+//   tracking.freeze();                // accept later requests and never answer them
 //   ... tracking.url(), tracking.requests() ...
 //
 // Thread-safe.
@@ -13,6 +14,7 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +39,8 @@ class FakeTracking {
   std::string url() const { return running_->url(); }
   std::vector<TrackingRequest> requests() const;
   void fail_with(int status, std::string path_prefix = "/");
+  // Later requests are recorded and held unanswered until the fake goes away.
+  void freeze();
 
  private:
   void handle(const httplib::Request& request, httplib::Response& response);
@@ -48,6 +52,9 @@ class FakeTracking {
   int traces_ = 0;
   int fail_status_ = 0;
   std::string fail_prefix_;
+  bool frozen_ = false;
+  bool stopping_ = false;
+  std::condition_variable thawed_;
   std::unique_ptr<LoopbackServer> running_;
 };
 

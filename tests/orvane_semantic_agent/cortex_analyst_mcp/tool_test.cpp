@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -119,6 +120,21 @@ TEST_F(ToolTest, LifespanHoldsOneSessionAndOneDirectoryAndReleasesBoth) {
   app.reset();
   EXPECT_TRUE(server_dirs().empty());
   EXPECT_EQ(fake_->open_sessions(), 0);
+}
+
+TEST_F(ToolTest, ReleasingDeletesTheDirectoryAndGivesUpOnAFrozenWarehouseInTime) {
+  auto scope = with_context(context());
+  std::shared_ptr<AppContext> app = _app_lifespan();
+  ask(*app, {sql_block("SELECT 1 AS ONE")});
+  fake_->set_frozen(true);
+  const auto began = std::chrono::steady_clock::now();
+  release_resources(*app);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, kSessionCloseLimit + std::chrono::seconds(2));
+  EXPECT_TRUE(server_dirs().empty());
+  EXPECT_TRUE(app->snowflake_connection->is_closed());
+  fake_->set_frozen(false);
+  app.reset();  // releasing again later does nothing
+  EXPECT_TRUE(server_dirs().empty());
 }
 
 TEST_F(ToolTest, AFailedLoginCreatesNoDirectory) {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -239,39 +240,135 @@ TEST(ServerTest, EndOfInputLetsTheRunningCallFinishThenLeavesTheLifespan) {
   EXPECT_TRUE(client.output_ended());
 }
 
-TEST(ServerTest, ACallStillRunningAfterTheGraceTimeIsLeftBehind) {
+// A tool that runs until its call is cancelled; `started` turns true when it runs.
+Tool until_cancelled_tool(std::atomic<bool>& started) {
+  return {.name = "until_cancelled",
+          .input_schema = Json{{"type", "object"}},
+          .handler = [&started](const Json&, RequestContext& context) {
+            started = true;
+            while (!context.cancelled()) std::this_thread::sleep_for(1ms);
+            return Json{{"stopped", true}};
+          }};
+}
+
+// A lifespan whose `leave` sets `left` and whose context sets `released` when it is destroyed.
+Lifespan lifespan_noting_leave(std::atomic<bool>& left, std::atomic<bool>& released) {
+  return [&left, &released] {
+    return LifespanScope(lifespan_noting_release(released)().context, [&left] { left = true; });
+  };
+}
+
+std::chrono::steady_clock::duration time_to_stop(PipeClient& client) {
+  const auto began = std::chrono::steady_clock::now();
+  client.wait();
+  return std::chrono::steady_clock::now() - began;
+}
+
+TEST(ServerTest, ACallOutlastingTheGraceTimeIsCancelledAnsweredAndThenTheLifespanIsLeft) {
   std::atomic<bool> started{false};
-  std::atomic<bool> finish{false};
-  std::atomic<bool> handler_done{false};
   std::atomic<bool> released{false};
   Server server({"cortex_agent", "0.1.3"}, lifespan_noting_release(released));
+  server.add_tool(until_cancelled_tool(started));
+  RunOptions options = quiet();
+  options.shutdown_grace = 100ms;
+  PipeClient client(server, options);
+  client.initialize();
+  client.send(PipeClient::request(1, "tools/call", {{"name", "until_cancelled"}}));
+  wait_for(started);
+  client.close_input();
+  const Json answer = client.receive();
+  EXPECT_EQ(answer["result"]["structuredContent"], Json({{"stopped", true}})) << answer;
+  EXPECT_LT(time_to_stop(client), 3s);
+  EXPECT_TRUE(released);
+}
+
+TEST(ServerTest, ACallThatIgnoresCancellationDoesNotKeepTheLifespanFromBeingLeft) {
+  std::atomic<bool> started{false};
+  std::atomic<bool> finish{false};
+  std::atomic<bool> left{false};
+  std::atomic<bool> released{false};
+  Server server({"cortex_agent", "0.1.3"}, lifespan_noting_leave(left, released));
   server.add_tool({.name = "stuck",
                    .input_schema = Json{{"type", "object"}},
-                   .handler = [&](const Json&, RequestContext&) {
+                   .handler = [&](const Json&, RequestContext& context) {
                      started = true;
                      while (!finish) std::this_thread::sleep_for(1ms);
-                     handler_done = true;
+                     EXPECT_TRUE(context.cancelled());
                      return Json::object();
                    }});
   RunOptions options = quiet();
   options.shutdown_grace = 100ms;
+  options.cancel_grace = 100ms;
   {
     PipeClient client(server, options);
     client.initialize();
     client.send(PipeClient::request(1, "tools/call", {{"name", "stuck"}}));
     wait_for(started);
     client.close_input();
-    const auto closed = std::chrono::steady_clock::now();
-    client.wait();
-    EXPECT_LT(std::chrono::steady_clock::now() - closed, 3s);
-    // The stuck call still holds the lifespan context, so it is not released under it.
+    EXPECT_LT(time_to_stop(client), 3s);
+    EXPECT_TRUE(left);
+    // The stuck call still holds the context's memory, so it is not freed under it.
     EXPECT_FALSE(released);
     EXPECT_TRUE(client.output_ended());
   }
   finish = true;
   wait_for(released);
-  EXPECT_TRUE(handler_done);
   EXPECT_TRUE(released);
+}
+
+TEST(ServerTest, AStopSignalDuringTheGraceTimeCancelsTheCallsAtOnce) {
+  std::atomic<bool> started{false};
+  Server server({"cortex_agent", "0.1.3"});
+  server.add_tool(until_cancelled_tool(started));
+  PipeClient client(server);  // handles signals; the grace time is the default 30 s
+  client.initialize();
+  client.send(PipeClient::request(1, "tools/call", {{"name", "until_cancelled"}}));
+  wait_for(started);
+  client.close_input();
+  std::this_thread::sleep_for(200ms);
+  ::kill(::getpid(), SIGTERM);
+  EXPECT_EQ(client.receive()["result"]["structuredContent"], Json({{"stopped", true}}));
+  EXPECT_LT(time_to_stop(client), 5s);
+}
+
+TEST(ServerTest, AClientThatDoesNotReadCannotKeepAStopSignalFromStoppingTheServer) {
+  const auto server = echo_server();
+  RunOptions options;  // handles signals
+  options.output_drain = 200ms;
+  PipeClient client(*server, options);
+  client.initialize();
+  // Far more answers than the pipe holds, none of them read.
+  const std::string text(64 << 10, 'x');
+  for (int id = 1; id <= 20; ++id) client.send(PipeClient::echo(id, text));
+  std::this_thread::sleep_for(300ms);
+  ::kill(::getpid(), SIGTERM);
+  auto stopped = std::async(std::launch::async, [&client] { client.wait(); });
+  EXPECT_EQ(stopped.wait_for(5s), std::future_status::ready) << "run blocked on its output";
+  while (stopped.wait_for(0s) != std::future_status::ready) client.receive(100ms);
+}
+
+TEST(ServerTest, ABusyServerRefusesNewCallsInsteadOfQueueingThem) {
+  const auto server = echo_server();
+  RunOptions options = quiet();
+  options.worker_threads = 1;
+  options.max_queued_calls = 1;
+  PipeClient client(*server, options);
+  client.initialize();
+  for (int id = 1; id <= 3; ++id) client.send(PipeClient::echo(id, "t" + std::to_string(id), 300));
+  std::map<int, Json> answers;
+  for (int index = 0; index < 3; ++index) {
+    const Json answer = client.receive();
+    ASSERT_TRUE(answer.is_object());
+    answers[answer["id"].get<int>()] = answer["result"];
+  }
+  EXPECT_EQ(answers[1]["structuredContent"], Json({{"text", "t1"}}));
+  EXPECT_EQ(answers[2]["structuredContent"], Json({{"text", "t2"}}));
+  EXPECT_EQ(answers[3]["isError"], true);
+  EXPECT_EQ(answers[3]["content"][0]["text"],
+            "Error executing tool echo: the server is busy (2 calls in flight); try again later");
+  // Once the queue has room, calls are taken again.
+  client.send(PipeClient::echo(4, "t4"));
+  EXPECT_EQ(client.receive()["result"]["structuredContent"], Json({{"text", "t4"}}));
 }
 
 TEST(ServerTest, SigtermCancelsTheRunningCallAndDoesNotStartWaitingOnes) {

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto session = std::make_shared<platform::mcp::internal::Session>(
       platform::mcp::ServerInfo{"cortex_agent", "0.1.3"}, tools(), nullptr,
       [](const Json& message) { check_line(platform::mcp::internal::to_line(message)); },
-      [](std::function<void()> job) { job(); });
+      [](std::function<void()> job) { job(); }, 4);
   if (data[0] & 1) {
     session->handle_line(
         R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18"}})");

@@ -28,8 +28,10 @@ class SessionTest : public ::testing::Test {
     session_ = std::make_shared<Session>(
         ServerInfo{"cortex_agent", "0.1.3"}, shared, std::move(lifespan_context),
         [this](const Json& message) { sent_.push_back(to_line(message)); },
-        [this](std::function<void()> job) { jobs_.push_back(std::move(job)); });
+        [this](std::function<void()> job) { jobs_.push_back(std::move(job)); }, kMaxCallsInFlight);
   }
+
+  static constexpr std::size_t kMaxCallsInFlight = 3;
 
   // Every line sent since the last call.
   std::vector<Json> take() {
@@ -319,6 +321,45 @@ TEST_F(SessionTest, CallsWaitingWhenTheServerStopsAreAnsweredWithoutRunning) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0]["result"]["content"][0]["text"],
             "Error executing tool count: the server is shutting down");
+}
+
+TEST_F(SessionTest, ArgumentsTheSchemaDoesNotNameNeverReachTheHandler) {
+  start({{.name = "show",
+          .input_schema = Json::parse(R"({"type":"object","properties":{"query":{}}})"),
+          .handler = [](const Json& arguments, RequestContext&) { return arguments; }}});
+  initialize();
+  const Json extra = Json::array({Json::array(), Json::array(), Json::object()});
+  EXPECT_EQ(
+      call(1, {{"name", "show"},
+               {"arguments", {{"query", "q"}, {"padding", extra}}}})["result"]["structuredContent"],
+      Json({{"query", "q"}}));
+}
+
+TEST_F(SessionTest, CallsBeyondTheLimitInFlightAreRefusedAsBusyUntilOneIsAnswered) {
+  initialize();
+  const auto send_call = [this](int id) {
+    session_->handle_line(Json{{"jsonrpc", "2.0"},
+                               {"id", id},
+                               {"method", "tools/call"},
+                               {"params", {{"name", "echo"}, {"arguments", {{"text", "t"}}}}}}
+                              .dump());
+  };
+  for (int id = 1; id <= static_cast<int>(kMaxCallsInFlight) + 1; ++id) send_call(id);
+  auto refused = take();
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0]["id"], kMaxCallsInFlight + 1);
+  EXPECT_EQ(refused[0]["result"]["content"][0]["text"],
+            "Error executing tool echo: the server is busy (3 calls in flight); try again later");
+  // A cancelled call still runs until it ends, so it still counts.
+  session_->handle_line(
+      R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})");
+  send_call(10);
+  EXPECT_EQ(take().size(), 1u);
+  run_jobs();
+  EXPECT_EQ(take().size(), kMaxCallsInFlight - 1);
+  send_call(11);
+  run_jobs();
+  EXPECT_EQ(take().at(0)["result"]["structuredContent"]["text"], "t");
 }
 
 TEST_F(SessionTest, TheHandlerSeesTheLifespanContextAndTheRequestId) {

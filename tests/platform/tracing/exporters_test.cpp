@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/tracing/background_exporter.hpp"
 #include "platform/tracing/local_store_exporter.hpp"
 #include "platform/tracing/tracer.hpp"
 #include "platform/tracing/tracking_server_exporter.hpp"
@@ -176,6 +178,27 @@ TEST(TracingFailures, AreHarmlessAndWarnedOnce) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("Tracing export failed"), std::string::npos) << lines[0];
   }
+}
+
+// A tracking server that takes requests and never answers holds up the exit for the flush limit
+// only, however many traces wait.
+TEST(TracingFailures, AnUnresponsiveStoreHoldsUpTheEndOnlyForTheFlushLimit) {
+  fakes::FakeTracking frozen_server;
+  frozen_server.freeze();
+  tracing_test::WarningCapture warnings;
+  const auto began = std::chrono::steady_clock::now();
+  {
+    BackgroundExporter exporter(
+        std::make_unique<TrackingServerExporter>(frozen_server.url(), std::vector<http::Header>{}),
+        256, std::chrono::milliseconds(300));
+    for (int index = 0; index < 20; ++index)
+      exporter.prepare_experiment("e" + std::to_string(index));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
+  EXPECT_FALSE(frozen_server.requests().empty());
+  const auto lines = warnings.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "Tracing store did not take the last traces within 300 ms; 20 are dropped");
 }
 
 }  // namespace

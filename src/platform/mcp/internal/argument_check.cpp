@@ -85,4 +85,16 @@ std::optional<std::string> argument_problem(const Json& input_schema, const Json
   return std::nullopt;
 }
 
+void drop_unnamed_arguments(const Json& input_schema, Json& arguments) {
+  const auto properties = input_schema.find("properties");
+  if (properties == input_schema.end() || !properties->is_object()) return;
+  for (auto argument = arguments.begin(); argument != arguments.end();) {
+    if (properties->contains(argument.key())) {
+      ++argument;
+    } else {
+      argument = arguments.erase(argument);
+    }
+  }
+}
+
 }  // namespace platform::mcp::internal

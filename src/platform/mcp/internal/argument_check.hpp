@@ -14,4 +14,9 @@ namespace platform::mcp::internal {
 std::optional<std::string> argument_problem(const nlohmann::ordered_json& input_schema,
                                             const nlohmann::ordered_json& arguments);
 
+// Removes the arguments that the schema's "properties" do not name (none when it names none):
+// no handler reads them, and a queued call should hold no more than it needs.
+void drop_unnamed_arguments(const nlohmann::ordered_json& input_schema,
+                            nlohmann::ordered_json& arguments);
+
 }  // namespace platform::mcp::internal

@@ -39,6 +39,12 @@ void CallPool::submit(std::function<void()> job) {
   state_->wake_worker.notify_one();
 }
 
+bool CallPool::wait_until_idle(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(state_->mutex);
+  return state_->job_done.wait_until(
+      lock, deadline, [&] { return state_->waiting.empty() && state_->running == 0; });
+}
+
 std::size_t CallPool::finish(std::chrono::steady_clock::time_point deadline) {
   std::deque<std::function<void()>> dropped;
   std::size_t left = 0;

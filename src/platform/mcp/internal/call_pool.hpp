@@ -1,6 +1,7 @@
 // A fixed set of worker threads that run tool calls in the order they came.
 //
-// `finish` stops taking jobs and waits until every job taken has run, or until a deadline.
+// `wait_until_idle` waits for every job taken to have run; `finish` stops taking jobs and waits
+// until every job taken has run, or until a deadline.
 // Workers still busy then are detached: each holds its own share of the pool's state (and
 // its job holds whatever the job needs), so nothing they touch is freed under them; they end
 // when their job returns.
@@ -23,6 +24,9 @@ class CallPool {
   CallPool& operator=(const CallPool&) = delete;
 
   void submit(std::function<void()> job);
+
+  // True once no job waits or runs; false at `deadline` otherwise.
+  bool wait_until_idle(std::chrono::steady_clock::time_point deadline);
 
   // Returns how many jobs were still running or waiting at `deadline`; the waiting ones are
   // dropped unrun.

@@ -121,12 +121,14 @@ std::string call_key(const Json& id) { return to_line(id); }
 }  // namespace
 
 Session::Session(ServerInfo info, std::vector<std::shared_ptr<const Tool>> tools,
-                 std::shared_ptr<void> lifespan_context, Send send, Submit submit)
+                 std::shared_ptr<void> lifespan_context, Send send, Submit submit,
+                 std::size_t max_calls_in_flight)
     : info_(std::move(info)),
       tools_(std::move(tools)),
       lifespan_context_(std::move(lifespan_context)),
       send_(std::move(send)),
-      submit_(std::move(submit)) {}
+      submit_(std::move(submit)),
+      max_calls_in_flight_(max_calls_in_flight) {}
 
 void Session::handle_line(std::string_view line) {
   if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;
@@ -269,9 +271,15 @@ Json Session::call_tool(const Json& id, Json& params) {
   if (auto problem = argument_problem((*tool)->input_schema, arguments)) {
     return result_reply(id, tool_failure(**tool, "invalid arguments: " + *problem));
   }
+  drop_unnamed_arguments((*tool)->input_schema, arguments);
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   {
     const std::lock_guard lock(calls_mutex_);
+    if (calls_.size() >= max_calls_in_flight_) {
+      return result_reply(
+          id, tool_failure(**tool, "the server is busy (" + std::to_string(calls_.size()) +
+                                       " calls in flight); try again later"));
+    }
     if (!calls_.try_emplace(call_key(id), Call{cancelled}).second) {
       return error_reply(id, ErrorCode::kInvalidRequest,
                          "Invalid request: id is already used by a call in flight");

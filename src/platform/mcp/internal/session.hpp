@@ -2,7 +2,7 @@
 // at a time, answers through `send`, and hands tool calls to `submit`. The server drives it
 // from its reading thread; tests and the fuzzer drive it directly.
 //
-//   auto session = std::make_shared<Session>(info, tools, lifespan_context, send, submit);
+//   auto session = std::make_shared<Session>(info, tools, lifespan_context, send, submit, 20);
 //   session->handle_line(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
 //
 // `handle_line` and `handle_oversized_line` are called from one thread. A submitted job may run
@@ -32,8 +32,11 @@ class Session : public std::enable_shared_from_this<Session> {
   using Send = std::function<void(const Json& message)>;
   using Submit = std::function<void(std::function<void()> job)>;
 
+  // A call that finds `max_calls_in_flight` calls submitted and not yet answered is refused as
+  // busy.
   Session(ServerInfo info, std::vector<std::shared_ptr<const Tool>> tools,
-          std::shared_ptr<void> lifespan_context, Send send, Submit submit);
+          std::shared_ptr<void> lifespan_context, Send send, Submit submit,
+          std::size_t max_calls_in_flight);
 
   void handle_line(std::string_view line);
   // A line longer than the limit: answered like a parse error.
@@ -65,6 +68,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::shared_ptr<void> lifespan_context_;
   Send send_;
   Submit submit_;
+  std::size_t max_calls_in_flight_;
   bool initialized_ = false;
 
   std::mutex calls_mutex_;
