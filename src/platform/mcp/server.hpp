@@ -120,7 +120,10 @@ struct Tool {
 
 // What the lifespan opened: the context every request sees, and how to leave it.
 struct LifespanScope {
-  LifespanScope(std::shared_ptr<void> context = nullptr, std::function<void()> leave = {})
+  LifespanScope() = default;
+  // Implicit, so that a lifespan may return its context alone.
+  template <typename T>
+  LifespanScope(std::shared_ptr<T> context, std::function<void()> leave = {})
       : context(std::move(context)), leave(std::move(leave)) {}
 
   std::shared_ptr<void> context;

@@ -101,6 +101,8 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       caFile,
       warehouseState: () => control('GET', '/__fake__/state'),
       addAnalystAnswers: (answers) => control('POST', '/__fake__/analyst-answers', answers),
+      // A frozen warehouse takes requests and never answers them, until thawed.
+      setWarehouseFrozen: (frozen) => control('POST', '/__fake__/frozen', { frozen }),
       stop: () => Promise.all([
         stopProgram(catalogueProgram.child),
         stopProgram(llmProgram.child, (c) => c.stdin.end()),
@@ -137,8 +139,10 @@ export function serverEnvironment({ fakes, workDir, temp }) {
 const withoutUnset = (env) => Object.fromEntries(Object.entries(env).filter(([, v]) => v !== undefined));
 
 // Starts the server with the MCP client connected. `env` adds to or overrides the environment
-// (undefined removes a variable).
-export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir }) {
+// (undefined removes a variable). With `readStderr` false nobody reads the server's standard
+// error until `stderrText()` is called (a terminal that stopped scrolling).
+export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir,
+  readStderr = true }) {
   const temp = mkdtempSync(path.join(workDir, `${name}-tmp-`));
   const stderrLines = [];
   const transport = new StdioClientTransport({
@@ -148,7 +152,9 @@ export async function startServer({ binDir, workDir, fakes, env = {}, name = 'se
     cwd,
     stderr: 'pipe',
   });
-  transport.stderr.on('data', (data) => stderrLines.push(...String(data).split('\n').filter(Boolean)));
+  const collectStderr = () => transport.stderr.on('data',
+    (data) => stderrLines.push(...String(data).split('\n').filter(Boolean)));
+  if (readStderr) collectStderr();
   const client = new Client({ name: 'orvane-e2e', version: '1.0.0' });
   await client.connect(transport);
   const child = transport._process;
@@ -158,6 +164,12 @@ export async function startServer({ binDir, workDir, fakes, env = {}, name = 'se
     client,
     temp,
     stderr: () => stderrLines,
+    // Starts reading standard error (when `readStderr` was false) and gives what came so far.
+    stderrText: async (waitMs = 500) => {
+      if (transport.stderr.listenerCount('data') === 0) collectStderr();
+      await new Promise((resolve) => setTimeout(resolve, waitMs));
+      return stderrLines.join('\n');
+    },
     // The server's temporary directories in its TMPDIR.
     serverDirs: () => readdirSync(temp).filter((entry) => entry.startsWith(TEMP_DIR_PREFIX))
       .map((entry) => path.join(temp, entry)),
@@ -167,6 +179,13 @@ export async function startServer({ binDir, workDir, fakes, env = {}, name = 'se
       const status = await exited;
       children.delete(child);
       await client.close();
+      return status;
+    },
+    // Closes standard input only: the client still reads the answers. Resolves at the exit.
+    endInput: async () => {
+      child.stdin.end();
+      const status = await exited;
+      children.delete(child);
       return status;
     },
     // Closes standard input, as a client does when it is done, and waits for the exit.
