@@ -1,11 +1,16 @@
 #include "platform/dotenv/load_dotenv.hpp"
 
+#include <spdlog/sinks/ostream_sink.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <sstream>
 
+#include "platform/log/log.hpp"
 #include "tests/support/paths.hpp"
 
 namespace platform::dotenv {
@@ -87,9 +92,13 @@ TEST_F(LoadDotenv, MalformedLinesAreSkippedWithOneWarningThatEchoesNoValue) {
              "OSA_DOTENV_NEW=kept\n"
              "OSA_DOTENV_SET=\"hunter2\" oops\n"
              "=hunter3\n");
-  ::testing::internal::CaptureStderr();
+  std::ostringstream logged;
+  const auto sink = std::make_shared<spdlog::sinks::ostream_sink_mt>(logged);
+  sink->set_pattern("%v");
+  platform::log::logger()->sinks().push_back(sink);
   EXPECT_TRUE(load_dotenv(scratch_.path()));
-  const std::string warnings = ::testing::internal::GetCapturedStderr();
+  platform::log::logger()->sinks().pop_back();
+  const std::string warnings = logged.str();
   EXPECT_THAT(warnings, HasSubstr((scratch_.path() / ".env").string()));
   EXPECT_THAT(warnings, HasSubstr("at lines 2, 3"));
   EXPECT_THAT(warnings, Not(HasSubstr("hunter")));
