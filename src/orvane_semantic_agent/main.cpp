@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "orvane_semantic_agent/entry.hpp"
+#include "platform/log/log.hpp"
 
 int main() {
   try {
@@ -11,7 +12,9 @@ int main() {
     orvane_semantic_agent::main();
     return 0;
   } catch (const std::exception& failure) {
-    // Standard output is the MCP channel; the failure goes to standard error as one line.
+    // Standard output is the MCP channel; the failure goes to standard error as one line, after
+    // the log lines that led to it.
+    platform::log::drain(platform::log::kExitDrainLimit);
     std::cerr << "orvane-semantic-agent: "
               << orvane_semantic_agent::one_line_message(failure.what()) << std::endl;
     return 1;
