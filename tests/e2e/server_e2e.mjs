@@ -7,8 +7,8 @@
 // model file (CORTEX_HARDCODED_MODEL_FILE), which keeps the analyst and warehouse cases free of
 // LLM answers.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
-import { mkdirSync, rmSync, readdirSync, statSync, writeFileSync } from 'node:fs';
+import { execFileSync, spawn } from 'node:child_process';
+import { mkdirSync, rmSync, readdirSync, statSync, truncateSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, describe, it } from 'node:test';
@@ -241,8 +241,15 @@ describe('a hard-coded model file that cannot be used', () => {
   it('fails the call with the file problem, before anything is written or sent', async () => {
     const broken = path.join(workDir, 'broken_model.yml');
     writeFileSync(broken, 'name: shop\ntables: not a list\n');
+    const fifo = path.join(workDir, 'model.fifo');
+    execFileSync('mkfifo', [fifo]);
+    const huge = path.join(workDir, 'huge_model.yml');
+    writeFileSync(huge, '');
+    truncateSync(huge, 300 << 20);
     for (const [file, message] of [
       [workDir, /^Cannot read the semantic model file .*: Is a directory$/],
+      [fifo, /^Cannot read the semantic model file .*model\.fifo: not a regular file$/],
+      [huge, /^Cannot read the semantic model file .*huge_model\.yml: larger than the limit of 33554432 bytes$/],
       [path.join(workDir, 'missing.yml'),
         /^Cannot read the semantic model file .*missing\.yml: No such file or directory$/],
       [broken, /validation error for SemanticModel/]]) {
