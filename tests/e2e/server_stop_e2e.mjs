@@ -13,7 +13,7 @@ import { after, before, describe, it } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
 import {
-  TEMP_DIR_PREFIX, TOOL, makeWorkDir, serverEnvironment, startFakes, startServer,
+  TEMP_DIR_PREFIX, TOOL, makeWorkDir, serverEnvironment, startFakes, startServer, startTracking,
 } from './lib/system.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -145,6 +145,26 @@ describe('stopping', () => {
       assert.deepEqual(serverDirsIn(server.temp), []);
     } finally {
       await fakes.setWarehouseFrozen(false);
+    }
+  });
+
+  it('gives up on traces a tracking server takes and never answers', async () => {
+    const tracking = await startTracking({ binDir, frozen: true });
+    try {
+      const server = await startServer({ binDir, workDir, fakes, name: 'frozen-tracking',
+        env: { MLFLOW_TRACKING_URI: tracking.url } });
+      await sleep(500);  // the experiment look-up at start-up is now held by the tracking server
+      const ended = Date.now();
+      const status = await server.endInput();
+      const took = Date.now() - ended;
+      assert.deepEqual(status, { code: 0, signal: null });
+      assert.ok(took < AFTER_GRACE_MS, `exit took ${took} ms`);
+      assert.deepEqual(serverDirsIn(server.temp), []);
+      assert.match(server.stderr().join('\n'), /Tracing store did not take the last traces within 5000 ms/);
+    } finally {
+      const requests = await tracking.stop();
+      assert.ok(requests.some((line) => line.startsWith('GET /api/2.0/mlflow/experiments/get-by-name')),
+        requests.join('\n'));
     }
   });
 });

@@ -114,6 +114,22 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
   }
 }
 
+// Starts the fake tracking server (`frozen`: it takes requests and never answers them). `stop`
+// resolves with the requests it received, one "METHOD path body" line each.
+export async function startTracking({ binDir, frozen = false }) {
+  const { child, match } = await startProgram(path.join(binDir, 'fake_tracking'),
+    frozen ? ['--frozen'] : [], /^(http:\/\/127\.0\.0\.1:\d+)$/m, { stdin: 'pipe' });
+  let received = '';
+  child.stdout.on('data', (data) => { received += data; });
+  return {
+    url: match[1],
+    stop: async () => {
+      await stopProgram(child, (c) => c.stdin.end());
+      return received.split('\n').filter((line) => /^[A-Z]+ \//.test(line));
+    },
+  };
+}
+
 // The environment of a server run against the fakes. `temp` becomes its TMPDIR.
 // Sanitizer settings of a sanitizer build's test run reach the server too.
 export function serverEnvironment({ fakes, workDir, temp }) {
