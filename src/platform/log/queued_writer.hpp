@@ -11,9 +11,9 @@
 // duplicate of the descriptor, so the caller may close its descriptor at any time; the duplicate
 // is closed when the thread ends. A closed
 // reader makes writes fail quietly: SIGPIPE is blocked on the writing thread, nothing is written
-// after that and `on_broken` runs once. Objects outlive nothing they do not own: the thread
-// keeps the shared state alive and ends by itself once the writer is gone and it is not stuck in
-// a write; a thread stuck in a write to a reader that never reads is simply left to process exit.
+// after that and `on_broken` runs once. The thread keeps the shared state alive and ends by
+// itself once the writer is closed and it is not in a write; a thread stuck in a write to a
+// reader that never reads is left to the process's exit.
 //
 // Thread-safe.
 #pragma once
@@ -30,8 +30,8 @@ class QueuedWriter {
  public:
   struct Options {
     std::size_t max_queued_bytes = std::size_t{1} << 20;
-    // Runs once, on the writing thread, when the descriptor can no longer be written; never
-    // after `close` has returned.
+    // Runs once, on the writing thread with the writer's lock held (so it must not use the
+    // writer), when the descriptor can no longer be written; never after `close` has returned.
     std::function<void()> on_broken;
     // When set, the text written once the queue has drained after drops, given how many texts
     // were dropped since the last notice.
