@@ -1,6 +1,6 @@
 // Each record's Python class is derived from its field table: construction by keyword and
 // model_validate run the C++ validation over Python objects, so records passed in are shared.
-#include "python/semantic_model_bindings.hpp"
+#include "python/bindings.hpp"
 
 #include <pybind11/stl.h>
 
@@ -135,19 +135,7 @@ py::class_<R, std::shared_ptr<R>> bind_record(py::module_& module) {
 
 }  // namespace
 
-py::module_ register_semantic_model(py::module_& package) {
-  py::module_ module = package.def_submodule("semantic_model", "Semantic model records");
-  // ValidationError is registered after ValueError so that it is tried first.
-  py::register_exception_translator([](std::exception_ptr thrown) {
-    try {
-      if (thrown) std::rethrow_exception(thrown);
-    } catch (const platform::ValueError& error) {
-      PyErr_SetString(PyExc_ValueError, error.what());
-    }
-  });
-  py::register_exception<platform::ValidationError>(module, "ValidationError", PyExc_ValueError);
-  py::register_exception<platform::YAMLError>(module, "YAMLError", PyExc_Exception);
-
+void register_semantic_model(py::module_& module) {
   bind_record<sm::BaseTable>(module);
   bind_record<sm::PrimaryKey>(module);
   bind_record<sm::CortexSearchService>(module);
@@ -164,7 +152,6 @@ py::module_ register_semantic_model(py::module_& package) {
       .def_static(
           "from_yaml", [](std::string_view text) { return sm::SemanticModel::from_yaml(text); },
           py::arg("yaml_text"));
-  return module;
 }
 
 }  // namespace python_bindings
