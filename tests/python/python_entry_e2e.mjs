@@ -13,7 +13,7 @@ import { TOOL, makeWorkDir, startFakes, startServer } from '../e2e/lib/system.mj
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const demo = path.resolve(here, '../../demo');
-const [binDir, python, site] = process.argv.slice(2).map((arg) => path.resolve(arg));
+const [binDir, pythonProgram, site] = process.argv.slice(2).map((arg) => path.resolve(arg));
 
 const ORDERS = 'urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,shop_db.public.orders,PROD)';
 const answer = {
@@ -28,6 +28,9 @@ let workDir;
 let fakes;
 const servers = {};
 
+const startPythonServer = (name) => startServer({ binDir, workDir, fakes, name,
+  command: pythonProgram, args: ['-m', 'orvane_semantic_agent'], env: { PYTHONPATH: site } });
+
 before(async () => {
   workDir = makeWorkDir(tmpdir(), 'osa-python-e2e-');
   // One build per server, each asking the LLM once.
@@ -37,8 +40,7 @@ before(async () => {
   fakes = await startFakes({ binDir, workDir, catalogue: path.join(demo, 'catalogue.json'),
     warehouseSql: path.join(demo, 'warehouse.sql'), llmScript });
   servers.binary = await startServer({ binDir, workDir, fakes, name: 'binary' });
-  servers.python = await startServer({ binDir, workDir, fakes, name: 'python', command: python,
-    args: ['-m', 'orvane_semantic_agent'], env: { PYTHONPATH: site } });
+  servers.python = await startPythonServer('python');
 });
 
 after(async () => {
@@ -51,7 +53,8 @@ describe('python3 -m orvane_semantic_agent', () => {
   it('introduces itself and lists the tool as the binary does', async () => {
     assert.deepEqual(servers.python.client.getServerVersion(),
       servers.binary.client.getServerVersion());
-    assert.deepEqual(await servers.python.client.listTools(), await servers.binary.client.listTools());
+    assert.deepEqual(await servers.python.client.listTools(),
+      await servers.binary.client.listTools());
   });
 
   it('answers a question with the same text, SQL and rows', async () => {
@@ -84,5 +87,13 @@ describe('python3 -m orvane_semantic_agent', () => {
     assert.deepEqual(python.serverDirs(), []);
     const state = await fakes.warehouseState();
     assert.equal(state.open_sessions, 1);  // the binary's only
+  });
+
+  it('stops cleanly on SIGTERM too', async () => {
+    const python = await startPythonServer('python-term');
+    assert.equal((await fakes.warehouseState()).open_sessions, 2);
+    assert.deepEqual(await python.stop('SIGTERM'), { code: 0, signal: null });
+    assert.deepEqual(python.serverDirs(), []);
+    assert.equal((await fakes.warehouseState()).open_sessions, 1);
   });
 });

@@ -76,12 +76,14 @@ class Fakes:
             self._processes.append(catalogue)
             self.catalogue_url = f"http://127.0.0.1:{match.group(1).decode()}"
             llm, match = _start([os.path.join(BIN_DIR, "fake_llm"), self._llm_script],
-                                re.compile(rb"^(http://127\.0\.0\.1:\d+/v1)"), stdin=subprocess.PIPE)
+                                re.compile(rb"^(http://127\.0\.0\.1:\d+/v1)"),
+                                stdin=subprocess.PIPE)
             self._processes.append(llm)
             self.llm_url = match.group(1).decode()
             warehouse, match = _start(
                 [os.path.join(BIN_DIR, "fake_snowflake"), "--port", "0",
-                 "--tls-dir", os.path.join(self.work_dir, "tls"), "--sqlite", os.path.join(self.work_dir, "warehouse.sqlite"),
+                 "--tls-dir", os.path.join(self.work_dir, "tls"),
+                 "--sqlite", os.path.join(self.work_dir, "warehouse.sqlite"),
                  "--seed-sql", os.path.join(DEMO_DIR, "warehouse.sql"),
                  "--stage-dir", self.stage_dir],
                 _LISTENING)

@@ -22,7 +22,8 @@ SETTINGS = {
 
 def make_context(**settings):
     with mock.patch.dict(os.environ, {**SETTINGS, **settings}):
-        return Context(client=OrvaneClient.from_env(), config=SnowflakeProvisioningConfig.from_env())
+        return Context(client=OrvaneClient.from_env(),
+                       config=SnowflakeProvisioningConfig.from_env())
 
 
 def in_new_thread(function):

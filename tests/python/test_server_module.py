@@ -93,7 +93,8 @@ class ToolTest(unittest.TestCase):
         cases = [([], "No candidate urns provided"),
                  ([ORDERS] * 5, "Only up to 4 candidate urns are supported"),
                  ([CUSTOMERS, "urn:orvane:chart:(looker,x)"], "Only dataset urns are supported"),
-                 ([ORDERS.replace("snowflake", "Snowflake")], "Only snowflake datasets are supported")]
+                 ([ORDERS.replace("snowflake", "Snowflake")],
+                  "Only snowflake datasets are supported")]
 
         def call_each(app_context):
             raised = []

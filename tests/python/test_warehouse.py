@@ -65,7 +65,8 @@ class ConnectionTest(unittest.TestCase):
         self.assertEqual(config.role, "analyst")
         self.assertEqual(config.port, fakes.warehouse_port)
         self.assertNotEqual(config, SnowflakeProvisioningConfig.from_env())
-        self.assertEqual(SnowflakeProvisioningConfig.from_env(), SnowflakeProvisioningConfig.from_env())
+        self.assertEqual(SnowflakeProvisioningConfig.from_env(),
+                         SnowflakeProvisioningConfig.from_env())
 
     def test_missing_account_is_a_validation_error_naming_it(self):
         with mock.patch.dict(os.environ, {"SNOWFLAKE__CONNECTION__ACCOUNT_ID": ""}):
