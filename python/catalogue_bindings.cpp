@@ -1,7 +1,6 @@
 // Our catalogue layer as the Python modules orvane.metadata.urns and orvane.sdk.main_client:
 // typed URNs (value equality and hashing by their text) and the client the generator and the
 // process context take.
-#include <pybind11/operators.h>
 
 #include <memory>
 #include <string>
