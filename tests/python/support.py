@@ -74,6 +74,7 @@ class Fakes:
                 [os.path.join(BIN_DIR, "fake_catalogue"), "--port", "0", "--data", self._catalogue],
                 _LISTENING)
             self._processes.append(catalogue)
+            self.catalogue_process = catalogue
             self.catalogue_url = f"http://127.0.0.1:{match.group(1).decode()}"
             llm, match = _start([os.path.join(BIN_DIR, "fake_llm"), self._llm_script],
                                 re.compile(rb"^(http://127\.0\.0\.1:\d+/v1)"),

@@ -4,6 +4,7 @@ built server's, the GIL released while it builds, and its failures as Python exc
 import glob
 import json
 import os
+import signal
 import tempfile
 import threading
 import time
@@ -138,6 +139,16 @@ class BuildFailureTest(unittest.TestCase):
     def test_dataset_without_qualified_name_is_assertion_error(self):
         with self.assertRaises(AssertionError):
             generator(NO_NAME).build()
+
+    def test_a_frozen_catalogue_fails_the_build_within_its_time_limit(self):
+        fakes.catalogue_process.send_signal(signal.SIGSTOP)
+        self.addCleanup(fakes.catalogue_process.send_signal, signal.SIGCONT)
+        with mock.patch.dict(os.environ, {"ORVANE_TIMEOUT_SECONDS": "0.2"}):
+            made = generator(ORDERS)
+        started = time.monotonic()
+        with self.assertRaises(RuntimeError):
+            made.build()
+        self.assertLess(time.monotonic() - started, 20)
 
     def test_start_urns_must_be_dataset_urns(self):
         with self.assertRaises(TypeError):
