@@ -137,13 +137,14 @@ export function serverEnvironment({ fakes, workDir, temp }) {
 const withoutUnset = (env) => Object.fromEntries(Object.entries(env).filter(([, v]) => v !== undefined));
 
 // Starts the server with the MCP client connected. `env` adds to or overrides the environment
-// (undefined removes a variable).
-export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir }) {
+// (undefined removes a variable); `command` and `args` start another form of the server.
+export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir,
+  command = path.join(binDir, 'orvane-semantic-agent'), args = [] }) {
   const temp = mkdtempSync(path.join(workDir, `${name}-tmp-`));
   const stderrLines = [];
   const transport = new StdioClientTransport({
-    command: path.join(binDir, 'orvane-semantic-agent'),
-    args: [],
+    command,
+    args,
     env: withoutUnset({ ...serverEnvironment({ fakes, workDir, temp }), ...env }),
     cwd,
     stderr: 'pipe',
