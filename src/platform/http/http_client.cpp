@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/cancellation/cancellation_scope.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "platform/text/trim.hpp"
 
 namespace platform::http {
@@ -25,13 +26,6 @@ using platform::text::trim;
 void init_curl_once() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool equals_ignore_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // The answer body, kept up to its limit; a write past it makes libcurl stop the transfer.
@@ -148,7 +142,7 @@ std::optional<std::chrono::milliseconds> seconds_delay(double seconds, std::stri
 
 std::optional<std::string> Response::header(std::string_view name) const {
   for (const auto& header : headers) {
-    if (equals_ignore_case(header.name, name)) return header.value;
+    if (text::equals_ignore_case(header.name, name)) return header.value;
   }
   return std::nullopt;
 }
@@ -183,7 +177,8 @@ bool is_loopback_host(std::string_view host) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
     host = host.substr(1, host.size() - 2);
   }
-  if (equals_ignore_case(host, "localhost") || equals_ignore_case(host, "localhost.")) return true;
+  if (text::equals_ignore_case(host, "localhost") || text::equals_ignore_case(host, "localhost."))
+    return true;
   const std::string text(host);
   in_addr v4{};
   if (inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;

@@ -7,6 +7,7 @@
 
 #include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/errors/errors.hpp"
+#include "platform/http/percent_encoding.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
@@ -115,7 +116,7 @@ void Connection::abort_statement(const std::string& query_id,
     const nlohmann::json envelope =
         query_id.empty() ? rest_->call({.path = "/queries/v1/abort-request",
                                         .body = nlohmann::json{{"requestId", request_id}}})
-                         : rest_->call({.path = "/queries/" + internal::url_encode(query_id) +
+                         : rest_->call({.path = "/queries/" + http::percent_encode(query_id) +
                                                 "/abort-request"});
     if (!envelope.value("success", false)) {
       platform::log::warning("Aborting statement {} failed: {}", query_id,

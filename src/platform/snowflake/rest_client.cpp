@@ -8,6 +8,7 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/http/percent_encoding.hpp"
 #include "platform/json/depth_limited_parse.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
@@ -82,7 +83,7 @@ std::string with_query(std::string url,
                        const std::vector<std::pair<std::string, std::string>>& query) {
   for (const auto& [name, value] : query) {
     url += url.find('?') == std::string::npos ? '?' : '&';
-    url += internal::url_encode(name) + "=" + internal::url_encode(value);
+    url += http::percent_encode(name) + "=" + http::percent_encode(value);
   }
   return url;
 }
@@ -105,7 +106,8 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
   milliseconds backoff = kBackoffBase;
   long last_reason = 0;  // the last status, or 0 for a connection error
   for (int attempt = 0;; ++attempt) {
-    std::vector<std::pair<std::string, std::string>> markers{{"request_guid", platform::uuid::uuid4()}};
+    std::vector<std::pair<std::string, std::string>> markers{
+        {"request_guid", platform::uuid::uuid4()}};
     http::Request request{.method = plan.method,
                           .headers = plan.headers,
                           .schemes = http::Schemes::kHttpsOrLoopbackHttp};

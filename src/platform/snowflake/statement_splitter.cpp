@@ -1,4 +1,5 @@
 #include "platform/snowflake/statement_splitter.hpp"
+#include "platform/text/ascii_case.hpp"
 
 #include <cctype>
 
@@ -95,7 +96,7 @@ std::string leading_keyword(std::string_view statement) {
   }
   std::string keyword;
   while (i < statement.size() && std::isalpha(static_cast<unsigned char>(statement[i]))) {
-    keyword += static_cast<char>(std::toupper(static_cast<unsigned char>(statement[i++])));
+    keyword += text::ascii_upper(statement[i++]);
   }
   return keyword;
 }
