@@ -60,8 +60,6 @@ const std::string* EnvSettings::find(std::string_view field) const {
   return nullptr;
 }
 
-bool EnvSettings::is_set(std::string_view field) const { return find(field) != nullptr; }
-
 std::optional<std::string> EnvSettings::text(std::string_view field) {
   if (const std::string* value = find(field)) return *value;
   return std::nullopt;

@@ -61,7 +61,6 @@ class Connection {
 
   // Ends the session; later calls do nothing. Never throws.
   void close() noexcept;
-  bool is_closed() const { return closed_; }
 
  private:
   explicit Connection(ConnectionOptions options);

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "orvane/sdk/in_memory_graph.hpp"
 #include "orvane_semantic_agent/cortex_analyst_mcp/cortex_analyst_mcp.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 #include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
 #include "tests/support/expect_throw.hpp"
 
