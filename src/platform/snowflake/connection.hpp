@@ -61,6 +61,7 @@ class Connection {
 
   // Ends the session; later calls do nothing. Never throws.
   void close() noexcept;
+  bool is_closed() const { return closed_; }
 
  private:
   explicit Connection(ConnectionOptions options);
