@@ -195,7 +195,9 @@ class Tokenizer {
   void next_token() {
     std::size_t begin = pos_;
     unsigned char c = byte(pos_);
-    switch (kStarts[c]) {
+    Start start = kStarts[c];
+    if (start == Start::kWord) return scan_word(begin);  // most tokens: a test before the jump
+    switch (start) {
       case Start::kLetterX:
         if (at(pos_ + 1) != '\'') return scan_word(begin);
         ++pos_;

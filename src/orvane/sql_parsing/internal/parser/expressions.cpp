@@ -1,5 +1,8 @@
 #include "orvane/sql_parsing/internal/parser/parser_impl.hpp"
 
+// The helpers below marked inline are used in this file only. The mark lets g++ fold them into
+// parse_operand, the parser's hottest path, as it did when all of the class was in one body.
+
 namespace orvane::sql_parsing::internal {
 
 void Parser::parse_expr(ExprRefs& refs) {
@@ -23,7 +26,7 @@ void Parser::parse_expr_list_in_parens(ExprRefs& refs) {
 }
 
 // Consumes an infix operator, after which an operand follows.
-bool Parser::parse_binary_operator() {
+inline bool Parser::parse_binary_operator() {
   const Token& token = cur();
   if (token.kind == TokenKind::kPunct) {
     if (token.punct == Punct::kOperator || token.punct == Punct::kStar ||
@@ -53,7 +56,7 @@ bool Parser::parse_binary_operator() {
 }
 
 // CONNECT_BY_ROOT col; alone it is a column of that name.
-bool Parser::at_connect_by_root() const {
+inline bool Parser::at_connect_by_root() const {
   if (!at_word("CONNECT_BY_ROOT")) return false;
   const Token& next = peek();
   return next.kind == TokenKind::kQuotedIdent ||
@@ -69,7 +72,7 @@ void Parser::parse_operand(ExprRefs& refs) {
   parse_postfix(refs);
 }
 
-void Parser::parse_primary(ExprRefs& refs) {
+inline void Parser::parse_primary(ExprRefs& refs) {
   switch (cur().kind) {
     case TokenKind::kNumber:
     case TokenKind::kString:
@@ -92,7 +95,7 @@ void Parser::parse_primary(ExprRefs& refs) {
 
 // A literal, subquery, CASE, INTERVAL, call or typed literal that starts with a word; false
 // when the word starts a column (or a call of a qualified function).
-bool Parser::parse_word_primary(ExprRefs& refs) {
+inline bool Parser::parse_word_primary(ExprRefs& refs) {
   const Token& token = cur();
   switch (token.keyword) {
     case K::kNull:
@@ -136,7 +139,7 @@ bool Parser::parse_word_primary(ExprRefs& refs) {
   return false;
 }
 
-void Parser::parse_punct_primary(ExprRefs& refs) {
+inline void Parser::parse_punct_primary(ExprRefs& refs) {
   switch (cur().punct) {
     case Punct::kLParen:
       advance();
@@ -197,7 +200,7 @@ void Parser::parse_braced(ExprRefs& refs) {
 }
 
 // name, q.name, db.s.t.name, or a call: db.s.func(...).
-void Parser::parse_column_or_call(ExprRefs& refs) {
+inline void Parser::parse_column_or_call(ExprRefs& refs) {
   if (!refs.keep_columns) return skip_column_or_call(refs);
   ColumnRef ref;
   ref.column = identifier_name(sql_, cur());
@@ -224,7 +227,7 @@ void Parser::parse_column_or_call(ExprRefs& refs) {
 }
 
 // parse_column_or_call for expressions whose columns are not kept.
-void Parser::skip_column_or_call(ExprRefs& refs) {
+inline void Parser::skip_column_or_call(ExprRefs& refs) {
   advance();
   while (at(Punct::kDot)) {
     const Token& next = peek();
@@ -239,35 +242,13 @@ void Parser::skip_column_or_call(ExprRefs& refs) {
 }
 
 // The arguments and suffixes of a call, when the name just read is one: f(...), model!m(...).
-bool Parser::parse_call_after_name(ExprRefs& refs) {
+inline bool Parser::parse_call_after_name(ExprRefs& refs) {
   if (!(at(Punct::kLParen) && !accept_outer_join_marker()) && !accept_model_method()) {
     return false;
   }
   std::string_view last = text(tokens_[pos_ - 1]);
   parse_call_arguments(last, refs);
   parse_call_suffixes(last, refs);
-  return true;
-}
-
-// The old outer-join marker after a column, `b.id(+)`, starting `ahead` tokens from here.
-bool Parser::outer_join_marker_at(std::size_t ahead) const {
-  const Token& plus = peek(ahead + 1);
-  return is(peek(ahead), Punct::kLParen) && is(plus, Punct::kOperator) && text(plus) == "+" &&
-         is(peek(ahead + 2), Punct::kRParen);
-}
-
-// `model!PREDICT(`: a method of a model object, read up to its '('.
-bool Parser::accept_model_method() {
-  if (!at_operator("!") || peek().kind != TokenKind::kWord || !is(peek(2), Punct::kLParen)) {
-    return false;
-  }
-  pos_ += 2;
-  return true;
-}
-
-bool Parser::accept_outer_join_marker() {
-  if (!outer_join_marker_at(0)) return false;
-  pos_ += 3;
   return true;
 }
 
@@ -283,7 +264,7 @@ void Parser::parse_case(ExprRefs& refs) {
   expect(K::kEnd);
 }
 
-void Parser::parse_postfix(ExprRefs& refs) {
+inline void Parser::parse_postfix(ExprRefs& refs) {
   for (;;) {
     if (accept(Punct::kDoubleColon)) {
       parse_type();

@@ -98,6 +98,27 @@ class Parser {
   void expect(Punct punct, const char* what) {
     if (!accept(punct)) fail_expected(what);
   }
+  // The old outer-join marker after a column, `b.id(+)`, starting `ahead` tokens from here.
+  bool outer_join_marker_at(std::size_t ahead) const {
+    const Token& plus = peek(ahead + 1);
+    return is(peek(ahead), Punct::kLParen) && is(plus, Punct::kOperator) && text(plus) == "+" &&
+           is(peek(ahead + 2), Punct::kRParen);
+  }
+
+  // `model!PREDICT(`: a method of a model object, read up to its '('.
+  bool accept_model_method() {
+    if (!at_operator("!") || peek().kind != TokenKind::kWord || !is(peek(2), Punct::kLParen)) {
+      return false;
+    }
+    pos_ += 2;
+    return true;
+  }
+
+  bool accept_outer_join_marker() {
+    if (!outer_join_marker_at(0)) return false;
+    pos_ += 3;
+    return true;
+  }
   std::uint32_t previous_end() const { return pos_ == 0 ? 0 : tokens_[pos_ - 1].end; }
 
   // Bounds the recursion: every construct that can nest holds one of these.
@@ -196,9 +217,6 @@ class Parser {
   void parse_column_or_call(ExprRefs& refs);
   void skip_column_or_call(ExprRefs& refs);
   bool parse_call_after_name(ExprRefs& refs);
-  bool outer_join_marker_at(std::size_t ahead) const;
-  bool accept_model_method();
-  bool accept_outer_join_marker();
   void parse_case(ExprRefs& refs);
   void parse_postfix(ExprRefs& refs);
 
