@@ -33,36 +33,6 @@ bool is_word_start(unsigned char c) { return kCharClasses[c] & kWordStart; }
 bool is_digit(unsigned char c) { return kCharClasses[c] & kDigit; }
 bool is_space(unsigned char c) { return kCharClasses[c] & kSpace; }
 
-// What a token's first byte starts; next_token dispatches on it.
-enum class Start : std::uint8_t {
-  kInvalid,
-  kWord,
-  kLetterX,  // X'..' is a string, else a word
-  kDigit,
-  kDot,  // .5 is a number, else a dot
-  kDoubleQuote,
-  kSingleQuote,
-  kDollar,  // $$...$$, $1, $name
-  kAt,      // a stage
-  kPunct,
-};
-
-constexpr std::array<Start, 256> kStarts = [] {
-  std::array<Start, 256> starts{};
-  for (int c = 0; c < 256; ++c) {
-    if (kCharClasses[c] & kWordStart) starts[c] = Start::kWord;
-    if (kCharClasses[c] & kDigit) starts[c] = Start::kDigit;
-  }
-  starts['x'] = starts['X'] = Start::kLetterX;
-  starts['.'] = Start::kDot;
-  starts['"'] = Start::kDoubleQuote;
-  starts['\''] = Start::kSingleQuote;
-  starts['$'] = Start::kDollar;
-  starts['@'] = Start::kAt;
-  for (unsigned char c : std::string_view("()[]{},;*?:=<>!|-+/%&^~#")) starts[c] = Start::kPunct;
-  return starts;
-}();
-
 // A punctuation byte, and the second bytes that make one token with it: `=`, `=>`, `==`.
 // No default member values: g++ 12 at -O2 emits those of a constexpr-built table as zeros.
 struct PunctRule {
@@ -75,7 +45,7 @@ struct PunctRule {
 
 constexpr std::array<PunctRule, 256> kPunctRules = [] {
   constexpr Punct kOp = Punct::kOperator;
-  std::array<PunctRule, 256> rules{};  // only the bytes that kStarts marks kPunct are read
+  std::array<PunctRule, 256> rules{};  // alone kNone: the byte starts no punctuation
   for (unsigned char c : std::string_view("+/%&^~#")) rules[c] = {kOp, '\0', kOp, '\0', kOp};
   rules['('] = {Punct::kLParen, '\0', kOp, '\0', kOp};
   rules[')'] = {Punct::kRParen, '\0', kOp, '\0', kOp};
@@ -95,6 +65,36 @@ constexpr std::array<PunctRule, 256> kPunctRules = [] {
   rules['|'] = {kOp, '|', kOp, '\0', kOp};
   rules['-'] = {kOp, '>', kOp, '\0', kOp};  // -- starts a comment
   return rules;
+}();
+
+// What a token's first byte starts; next_token dispatches on it.
+enum class Start : std::uint8_t {
+  kInvalid,
+  kWord,
+  kLetterX,  // X'..' is a string, else a word
+  kDigit,
+  kDot,  // .5 is a number, else a dot
+  kDoubleQuote,
+  kSingleQuote,
+  kDollar,  // $$...$$, $1, $name
+  kAt,      // a stage
+  kPunct,
+};
+
+constexpr std::array<Start, 256> kStarts = [] {
+  std::array<Start, 256> starts{};
+  for (int c = 0; c < 256; ++c) {
+    if (kCharClasses[c] & kWordStart) starts[c] = Start::kWord;
+    if (kCharClasses[c] & kDigit) starts[c] = Start::kDigit;
+    if (kPunctRules[c].alone != Punct::kNone) starts[c] = Start::kPunct;
+  }
+  starts['x'] = starts['X'] = Start::kLetterX;
+  starts['.'] = Start::kDot;
+  starts['"'] = Start::kDoubleQuote;
+  starts['\''] = Start::kSingleQuote;
+  starts['$'] = Start::kDollar;
+  starts['@'] = Start::kAt;
+  return starts;
 }();
 
 std::string unexpected_character(unsigned char c) {
