@@ -5,19 +5,11 @@
 #include <span>
 #include <string_view>
 
+#include "platform/text/ascii_case.hpp"
+
 namespace orvane::sql_parsing::internal {
 
-// Inline, so that the size test that settles most comparisons costs no call.
-inline bool equals_ignore_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
+using platform::text::equals_ignore_case;
 
 inline bool is_one_of(std::string_view word, std::span<const std::string_view> names) {
   for (std::string_view candidate : names) {
