@@ -206,7 +206,7 @@ std::optional<std::string> protocol_refusal(std::string_view protocol, std::stri
     return fmt::format(
         "Input should be 'https'; 'http' is accepted only for a loopback host (localhost, "
         "127.0.0.1, ::1), since passwords and tokens would travel in clear to {}",
-        host);
+        text::without_user_info(host));
   }
   return "Input should be 'https' or 'http'";
 }
