@@ -159,15 +159,16 @@ class FailureKindTest(WarehouseTest):
 
 
 class AcceptingWarehouse(http.server.BaseHTTPRequestHandler):
-    """A warehouse stand-in over plain HTTP that logs anyone in and accepts every statement with
-    a file-transfer answer, as the warehouse answers a GET."""
+    """A warehouse stand-in over plain HTTP that logs anyone in and answers every statement as a
+    PUT to a stage of a kind the connector cannot write to."""
 
     def do_POST(self):
         self.rfile.read(int(self.headers.get("Content-Length", 0)))
         if self.path.startswith("/session/v1/login-request"):
             data = {"token": "session-token", "masterToken": "master-token"}
         else:
-            data = {"command": "DOWNLOAD", "src_locations": ["shop.yml"]}
+            data = {"command": "UPLOAD", "src_locations": [__file__],
+                    "stageInfo": {"locationType": "FTP", "location": "models/"}}
         body = json.dumps({"success": True, "data": data}).encode()
         self.send_response(200)
         self.send_header("Content-Type", "application/json")
@@ -190,7 +191,7 @@ class DownloadTest(unittest.TestCase):
             config = SnowflakeProvisioningConfig.from_env()
         with config.get_native_connection() as conn:
             with self.assertRaisesRegex(NotImplementedError, "no file was transferred"):
-                _execute_sql(conn, "GET @models/shop.yml file:///tmp/")
+                put_file(conn, "@models", __file__)
 
 
 if __name__ == "__main__":

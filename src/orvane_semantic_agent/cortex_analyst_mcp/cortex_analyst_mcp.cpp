@@ -2,14 +2,10 @@
 
 #include <fmt/format.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
+#include "orvane_semantic_agent/cortex_analyst_mcp/model_file_reader.hpp"
 #include "orvane_semantic_agent/generate/generate.hpp"
 #include "orvane_semantic_agent/version.hpp"
 #include "platform/errors/errors.hpp"
@@ -72,36 +68,9 @@ platform::mcp::Tool run_cortex_analyst_tool() {
           }};
 }
 
-[[noreturn]] void fail_to_read(const std::string& path, int error_number) {
-  throw platform::RuntimeError("Cannot read the semantic model file " + path + ": " +
-                               std::strerror(error_number));
-}
-
-// Plain reads, so that the system's reason reaches the agent: a stream would read a directory
-// as an empty text and report a model that is no model.
-std::string read_text_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail_to_read(path, errno);
-  std::string text;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error_number = errno;
-      ::close(fd);
-      fail_to_read(path, error_number);
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return text;
-}
-
 std::shared_ptr<SemanticModel> hardcoded_model(const std::string& path) {
   platform::log::info("Using hardcoded semantic model file: {}", path);
-  return SemanticModel::from_yaml(read_text_file(path));
+  return SemanticModel::from_yaml(read_model_file(path));
 }
 
 std::shared_ptr<SemanticModel> generated_model(const orvane::sdk::OrvaneClient& client,

@@ -74,7 +74,8 @@ Value complete(const Value& request, const CompletionSettings& settings) {
 
   const Value* model = request.find("model");
   log::debug("Sending chat completion for model {} to {}",
-             model != nullptr && model->is_string() ? model->as_string() : "?", url);
+             model != nullptr && model->is_string() ? model->as_string() : "?",
+             text::without_user_info(url));
   const http::Result result = http::perform_with_retries(http_request, retry);
   // A provider may echo what it was sent; the key must not travel on in an error text.
   if (!result.ok()) {

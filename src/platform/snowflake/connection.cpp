@@ -130,7 +130,7 @@ void Connection::abort_statement(const std::string& query_id,
 QueryResult Connection::execute(std::string_view statement) {
   if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
   const std::string keyword = leading_keyword(statement);
-  const bool file_transfer = keyword == "PUT" || keyword == "GET";
+  const bool file_transfer = is_file_transfer(statement);
   const nlohmann::json data = run_statement(statement, file_transfer);
   if (keyword == "PUT") return put_files(statement, data);
   if (file_transfer) {

@@ -14,6 +14,7 @@
 #include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/key_pair_jwt.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/redact.hpp"
 #include "platform/uuid/uuid.hpp"
 
 namespace platform::snowflake {
@@ -136,7 +137,8 @@ http::Result send(const SendPlan& plan, const RestClient& client) {
       }
     }
     if (Clock::now() + delay >= plan.deadline) return result;
-    platform::log::debug("Warehouse request to {} failed ({}); retry {} in {} ms", plan.url,
+    platform::log::debug("Warehouse request to {} failed ({}); retry {} in {} ms",
+                         text::without_user_info(plan.url),
                          result.ok() ? fmt::format("HTTP {}", result.response().status)
                                      : std::string(http::to_string(result.error())),
                          attempt + 1, delay.count());
@@ -206,7 +208,7 @@ std::optional<std::string> protocol_refusal(std::string_view protocol, std::stri
     return fmt::format(
         "Input should be 'https'; 'http' is accepted only for a loopback host (localhost, "
         "127.0.0.1, ::1), since passwords and tokens would travel in clear to {}",
-        host);
+        text::without_user_info(host));
   }
   return "Input should be 'https' or 'http'";
 }
@@ -294,7 +296,8 @@ void RestClient::login_locked() {
   if (session_token_.empty()) {
     throw SnowflakeError("", "08001", "", "The warehouse's login answer holds no session token");
   }
-  platform::log::debug("Logged in to the warehouse at {} as {}", base_url_, options_.user);
+  platform::log::debug("Logged in to the warehouse at {} as {}", text::without_user_info(base_url_),
+                       options_.user);
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {

@@ -11,6 +11,7 @@
 #include "platform/json/json_writer.hpp"
 #include "platform/json/ordered_json.hpp"
 #include "platform/text/base64.hpp"
+#include "platform/text/redact.hpp"
 
 namespace platform::tracing {
 
@@ -63,8 +64,8 @@ Value TrackingServerExporter::call(const std::string& method, const std::string&
   http::RetryPolicy retry{.max_retries = 1, .initial_backoff = std::chrono::milliseconds(200)};
   const http::Result result = http::perform_with_retries(request, retry);
   if (!result.ok()) {
-    throw RuntimeError(
-        fmt::format("tracking server at {} unreachable: {}", base_, result.error_message()));
+    throw RuntimeError(fmt::format("tracking server at {} unreachable: {}",
+                                   text::without_user_info(base_), result.error_message()));
   }
   const http::Response& response = result.response();
   if (status != nullptr) *status = response.status;

@@ -74,8 +74,10 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       path.join(binDir, 'fake_llm'), [llmScript], /^(http:\/\/127\.0\.0\.1:\d+\/v1)$/m, { stdin: 'pipe' });
     started.push(llmProgram.child);
     const tlsDir = path.join(workDir, 'warehouse-tls');
+    const stageDir = path.join(workDir, 'warehouse-stages');
+    mkdirSync(stageDir, { recursive: true });
     const warehouseArgs = ['--port', '0', '--sqlite', path.join(workDir, 'warehouse.sqlite'),
-      '--seed-sql', warehouseSql, '--tls-dir', tlsDir];
+      '--seed-sql', warehouseSql, '--tls-dir', tlsDir, '--stage-dir', stageDir];
     if (analystScript) warehouseArgs.push('--analyst-script', analystScript);
     const warehouseProgram = await startProgram(
       path.join(binDir, 'fake_snowflake'), warehouseArgs, /^listening on 127\.0\.0\.1:(\d+)$/m);
@@ -99,6 +101,7 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       llmUrl: llmProgram.match[1],
       warehousePort,
       caFile,
+      stageDir,  // where uploads to the warehouse's stages land
       warehouseState: () => control('GET', '/__fake__/state'),
       addAnalystAnswers: (answers) => control('POST', '/__fake__/analyst-answers', answers),
       stop: () => Promise.all([

@@ -9,7 +9,8 @@ void add_control_routes(FakeSnowflake::Impl& fake) {
                std::lock_guard lock(fake.mutex);
                FakeSnowflake::Impl::reply(
                    response, Json{{"open_sessions", fake.open_session_count()},
-                                  {"analyst_answers_left", fake.analyst_answers.size()}});
+                                  {"analyst_answers_left", fake.analyst_answers.size()},
+                                  {"put_answers", fake.put_answers}});
              });
   fake.route("POST", "/__fake__/analyst-answers",
              [&fake](const httplib::Request& request, httplib::Response& response) {

@@ -264,6 +264,19 @@ TEST(WarehouseOptions, RefusePlainHttpToAHostThatIsNotLoopback) {
                       "Input should be 'https' or 'http'");
 }
 
+TEST(WarehouseOptions, TheRefusalShowsTheHostWithoutUserInformation) {
+  ConnectionOptions options;
+  options.account = "acct";
+  options.user = "u";
+  options.password = "p";
+  options.protocol = "http";
+  options.host = "u:pw-in-host@acct.example.com";
+  EXPECT_THROW_MSG(Connection::open(options), platform::ValueError,
+                   "Warehouse connection option protocol: Input should be 'https'; 'http' is "
+                   "accepted only for a loopback host (localhost, 127.0.0.1, ::1), since passwords "
+                   "and tokens would travel in clear to acct.example.com");
+}
+
 TEST_F(ScriptedWarehouseTest, RenewsWithTheMasterTokenAndReplaysWithTheSameRequestId) {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> submissions;  // requestId, token
