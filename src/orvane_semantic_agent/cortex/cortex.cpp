@@ -42,15 +42,17 @@ const Json& required(const Json& block, const char* key) {
   return *it;
 }
 
-// An analyst answer, parsed once with its nesting bounded (platform::ValueError beyond).
+// An analyst answer, parsed once with its nesting bounded (platform::ValueError beyond); a 401
+// says all it has to say by its status and is not parsed.
 struct AnalystAnswer {
   platform::http::Response response;
-  Json body;                 // discarded when the body is not JSON
+  Json body;                 // discarded when the body is not JSON; null for a 401
   std::string not_json_why;  // the parser's complaint then
 };
 
 AnalystAnswer read_answer(platform::http::Response response) {
   AnalystAnswer answer{.response = std::move(response)};
+  if (answer.response.status == 401) return answer;
   try {
     answer.body = platform::json::parse_depth_limited<Json>(
         answer.response.body, "Snowflake Analyst's answer", /*allow_exceptions=*/true);

@@ -193,14 +193,10 @@ TEST_F(CortexTest, ReadsADeeplyNestedAnswerOnlyAsFarAsItsDepthLimit) {
   // Parsed whole, 4 MiB of "[" would take hundreds of MiB before the depth check refused it.
   const std::string deep(std::size_t{4} << 20, '[');
   fake_->add_analyst_answer(200, deep);
-  fake_->add_analyst_answer(401, deep);
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
-                     platform::ValueError,
-                     "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
-  }
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+                   "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB more at the peak";
