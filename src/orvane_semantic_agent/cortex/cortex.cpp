@@ -64,10 +64,12 @@ AnalystAnswer read_answer(platform::http::Response response) {
 }
 
 bool refuses_session_token(const AnalystAnswer& answer) {
-  const auto code = answer.body.is_object() ? answer.body.find("code") : answer.body.end();
-  const bool has_code = answer.body.is_object() && code != answer.body.end() && code->is_string();
-  return platform::snowflake::refuses_session_token(
-      answer.response.status, has_code ? code->get_ref<const std::string&>() : "");
+  std::string code;
+  if (answer.body.is_object()) {
+    const auto it = answer.body.find("code");
+    if (it != answer.body.end() && it->is_string()) code = it->get<std::string>();
+  }
+  return platform::snowflake::refuses_session_token(answer.response.status, code);
 }
 
 std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const Json& body,
