@@ -22,7 +22,8 @@
 // the warehouse accepted it, and never reports success.
 //
 // Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
-// its code, SQL state, query id and message. Thread-safety: statements may run from several
+// its code, SQL state, query id and message, and for an answer it cannot read (a field missing
+// or of the wrong kind); a running statement is aborted whatever the failure. Thread-safety: statements may run from several
 // threads at once; `close` must not race with them.
 #pragma once
 

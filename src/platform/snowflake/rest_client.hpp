@@ -22,7 +22,7 @@
 // platform::json::kMaxJsonDepth deep (deeper fails with platform::ValueError).
 //
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
-// no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
+// no JSON envelope or with envelope fields of the wrong kind, and a failed renewal. Secrets and tokens never appear in a log line or an
 // error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
 #pragma once
 
