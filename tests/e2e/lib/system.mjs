@@ -104,6 +104,9 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       stageDir,  // where uploads to the warehouse's stages land
       warehouseState: () => control('GET', '/__fake__/state'),
       addAnalystAnswers: (answers) => control('POST', '/__fake__/analyst-answers', answers),
+      // {path_prefix, status, times, body, retry_after, hold_ms}: see the fake's header.
+      injectFault: (fault) => control('POST', '/__fake__/faults', fault),
+      forgetSessions: () => control('POST', '/__fake__/forget-sessions'),
       stop: () => Promise.all([
         stopProgram(catalogueProgram.child),
         stopProgram(llmProgram.child, (c) => c.stdin.end()),

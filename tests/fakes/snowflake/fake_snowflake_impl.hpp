@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -48,9 +49,12 @@ struct ResultChunk {
 
 struct InjectedFault {
   std::string path_prefix;
-  int status = 0;
+  int status = 0;  // 0: handled as usual (after the hold)
   int remaining = 0;
   bool after_handling = false;
+  std::string body;  // JSON answered instead of "injected fault <status>"
+  std::string retry_after;
+  std::chrono::milliseconds hold{0};
 };
 
 struct FakeSnowflake::Impl {
@@ -69,6 +73,7 @@ struct FakeSnowflake::Impl {
 
   // Logged-in sessions not yet closed. Call with `mutex` held.
   int open_session_count() const;
+  void add_fault(InjectedFault fault);
   std::string new_token(const char* kind);
   std::string new_query_id();
   // The request body, inflated when it arrived gzip-compressed.
@@ -88,6 +93,7 @@ struct FakeSnowflake::Impl {
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;
+  std::atomic<bool> stopping{false};  // releases held requests
 
   mutable std::mutex mutex;
   warehouse::SqlEngine engine;
@@ -100,6 +106,7 @@ struct FakeSnowflake::Impl {
   std::vector<InjectedFault> faults;
   std::deque<std::pair<int, std::string>> analyst_answers;
   std::uint64_t counter = 0;
+  bool renewal_without_token = false;
 
  private:
   std::optional<InjectedFault> take_fault(const httplib::Request& request);

@@ -109,11 +109,12 @@ void renew(FakeSnowflake::Impl& fake, const httplib::Request& request,
   session->session_token = fake.new_token("session");
   session->session_expired = false;
   session->session_issued = std::chrono::steady_clock::now();
-  const Json data{{"sessionToken", session->session_token},
-                  {"validityInSecondsST", kSessionValiditySeconds},
-                  {"masterToken", session->master_token},
-                  {"validityInSecondsMT", kMasterValiditySeconds},
-                  {"sessionId", session->id}};
+  Json data{{"sessionToken", session->session_token},
+            {"validityInSecondsST", kSessionValiditySeconds},
+            {"masterToken", session->master_token},
+            {"validityInSecondsMT", kMasterValiditySeconds},
+            {"sessionId", session->id}};
+  if (fake.renewal_without_token) data.erase("sessionToken");
   FakeSnowflake::Impl::reply(response, FakeSnowflake::Impl::envelope(data));
 }
 

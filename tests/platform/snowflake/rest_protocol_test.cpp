@@ -108,7 +108,7 @@ TEST_F(ScriptedWarehouseTest, PollsARunningStatementUntilItsResultIsReady) {
   });
   EXPECT_EQ(connect().execute("SELECT slow()").rows.at(0).at(0), Value(42));
   EXPECT_EQ(polls, 3);
-  // Waits of 50, 100 and 200 ms between the polls, each taken in short steps.
+  // Waits of 50, 100 and 200 ms between the polls.
   EXPECT_EQ(std::accumulate(waits_.begin(), waits_.end(), std::chrono::milliseconds(0)),
             std::chrono::milliseconds(350));
 }
