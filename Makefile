@@ -1,6 +1,10 @@
 # What a fresh machine needs: `make demo` (the whole system against local fakes), `make test`,
 # and `make run` (the server for real use, configured from the environment or a .env file).
 JOBS := $(shell nproc)
+# A value the configure step settled, read from that tree's cache when the recipe runs, so the
+# interpreters are looked up once, in CMake (the presets pin Python's):
+# $(call cached,BUILD_DIR,VARIABLE).
+cached = $$(sed -n 's/^$(2):[A-Z]*=//p' $(1)/CMakeCache.txt)
 
 .PHONY: test run demo deps build build-asan build-tsan test-dev test-asan test-tsan bench npm-deps \
   clean
@@ -41,15 +45,16 @@ run:
 	@exec build/bin/orvane-semantic-agent
 
 demo: build npm-deps
-	@node demo/run_demo.mjs build/bin
+	@$(call cached,build,OSA_NODE) demo/run_demo.mjs build/bin
 
 bench: npm-deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	bash bench/tiktoken/run.sh build/release
-	/usr/bin/python3 bench/yaml/compare.py build/release
-	/usr/bin/python3 bench/sql_parsing/compare_with_sqlglot.py --bench build/release/bin/sql_parsing_bench
-	node bench/server/server_bench.mjs build/release/bin
+	$(call cached,build/release,Python_EXECUTABLE) bench/yaml/compare.py build/release
+	$(call cached,build/release,Python_EXECUTABLE) bench/sql_parsing/compare_with_sqlglot.py \
+	  --bench build/release/bin/sql_parsing_bench
+	$(call cached,build/release,OSA_NODE) bench/server/server_bench.mjs build/release/bin
 
 clean:
 	rm -rf build

@@ -5,12 +5,18 @@
 set(OSA_WARNINGS -Wall -Wextra -Werror -Wnon-virtual-dtor -Wno-missing-field-initializers
   $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 
-# osa_add_library(NAME name SRCS files... DEPS targets... [PRIVATE_DEPS targets...])
-# DEPS are the layers this one stands on; they point downward only.
+# osa_add_library(NAME name [TESTONLY] SRCS files... DEPS targets... [PRIVATE_DEPS targets...])
+# DEPS are the layers this one stands on; they point downward only, and name every library whose
+# headers the sources include (scripts/check_library_deps.py checks it). A TESTONLY library lives
+# under tests/ and serves tests, fakes and benchmarks only; its headers are included as
+# "tests/...".
 function(osa_add_library)
-  cmake_parse_arguments(ARG "" "NAME" "SRCS;DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "TESTONLY" "NAME" "SRCS;DEPS;PRIVATE_DEPS" ${ARGN})
   add_library(${ARG_NAME} STATIC ${ARG_SRCS})
   target_include_directories(${ARG_NAME} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  if(ARG_TESTONLY)
+    target_include_directories(${ARG_NAME} PUBLIC ${CMAKE_SOURCE_DIR})
+  endif()
   target_compile_options(${ARG_NAME} PRIVATE ${OSA_WARNINGS})
   target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   if(OSA_FUZZ)

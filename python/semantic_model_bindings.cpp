@@ -1,6 +1,6 @@
 // Each record's Python class is derived from its field table: construction by keyword and
 // model_validate run the C++ validation over Python objects, so records passed in are shared.
-#include "python/semantic_model_bindings.hpp"
+#include "python/bindings.hpp"
 
 #include <pybind11/stl.h>
 
@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "orvane_semantic_agent/semantic_model/internal/validation.hpp"
+#include "orvane_semantic_agent/semantic_model/record_validation.hpp"
 #include "orvane_semantic_agent/semantic_model/semantic_model.hpp"
 #include "platform/errors/errors.hpp"
 #include "python/value_conversion.hpp"
@@ -20,7 +20,7 @@ namespace sm = orvane_semantic_agent::semantic_model;
 namespace python_bindings {
 namespace {
 
-// The validation input view (see internal/validation.hpp) of a Python object.
+// The validation input view (see record_validation.hpp) of a Python object.
 class PyNode {
  public:
   explicit PyNode(py::handle object) : object_(py::reinterpret_borrow<py::object>(object)) {}
@@ -61,7 +61,7 @@ class PyNode {
     return object_.cast<std::shared_ptr<R>>();
   }
 
-  std::optional<platform::Value> any(sm::internal::Failures& failures) const {
+  std::optional<platform::Value> any(sm::validation::Failures& failures) const {
     try {
       return from_python(object_);
     } catch (const platform::ValueError& error) {
@@ -72,9 +72,9 @@ class PyNode {
 
   std::string describe() const {
     try {
-      return sm::internal::describe(from_python(object_));
+      return sm::validation::describe(from_python(object_));
     } catch (const platform::ValueError&) {
-      return sm::internal::shorten(py::repr(object_).cast<std::string>());
+      return sm::validation::shorten(py::repr(object_).cast<std::string>());
     }
   }
 
@@ -84,7 +84,7 @@ class PyNode {
 
 template <typename T>
 py::object member_to_python(const T& member) {
-  if constexpr (!std::is_same_v<T, sm::internal::Stored<T>>) {
+  if constexpr (!std::is_same_v<T, sm::validation::Stored<T>>) {
     return member ? member_to_python(*member) : py::none();
   } else if constexpr (std::is_same_v<T, std::string>) {
     return py::str(member);
@@ -92,7 +92,7 @@ py::object member_to_python(const T& member) {
     return py::bool_(member);
   } else if constexpr (std::is_same_v<T, platform::Value>) {
     return to_python(member);
-  } else if constexpr (sm::internal::IsSharedRecord<T>::value) {
+  } else if constexpr (sm::validation::IsSharedRecord<T>::value) {
     return member ? py::cast(member) : py::none();
   } else {
     py::list list;
@@ -104,11 +104,11 @@ py::object member_to_python(const T& member) {
 template <typename R>
 py::class_<R, std::shared_ptr<R>> bind_record(py::module_& module) {
   py::class_<R, std::shared_ptr<R>> cls(module, R::kRecordName.data());
-  cls.def(
-      py::init([](const py::kwargs& values) { return sm::internal::validate<R>(PyNode(values)); }));
+  cls.def(py::init(
+      [](const py::kwargs& values) { return sm::validation::validate<R>(PyNode(values)); }));
   cls.def_static(
       "model_validate",
-      [](const py::object& value) { return sm::internal::validate<R>(PyNode(value)); },
+      [](const py::object& value) { return sm::validation::validate<R>(PyNode(value)); },
       py::arg("obj"));
   cls.def(
       "model_dump",
@@ -125,7 +125,7 @@ py::class_<R, std::shared_ptr<R>> bind_record(py::module_& module) {
              field.name.data(),
              [field](const R& record) { return member_to_python(record.*field.member); },
              [field](R& record, const py::object& value) {
-               sm::internal::assign(field, PyNode(value), record);
+               sm::validation::assign(field, PyNode(value), record);
              }),
          ...);
       },
@@ -135,19 +135,7 @@ py::class_<R, std::shared_ptr<R>> bind_record(py::module_& module) {
 
 }  // namespace
 
-py::module_ register_semantic_model(py::module_& package) {
-  py::module_ module = package.def_submodule("semantic_model", "Semantic model records");
-  // ValidationError is registered after ValueError so that it is tried first.
-  py::register_exception_translator([](std::exception_ptr thrown) {
-    try {
-      if (thrown) std::rethrow_exception(thrown);
-    } catch (const platform::ValueError& error) {
-      PyErr_SetString(PyExc_ValueError, error.what());
-    }
-  });
-  py::register_exception<platform::ValidationError>(module, "ValidationError", PyExc_ValueError);
-  py::register_exception<platform::YAMLError>(module, "YAMLError", PyExc_Exception);
-
+void register_semantic_model(py::module_& module) {
   bind_record<sm::BaseTable>(module);
   bind_record<sm::PrimaryKey>(module);
   bind_record<sm::CortexSearchService>(module);
@@ -164,7 +152,6 @@ py::module_ register_semantic_model(py::module_& package) {
       .def_static(
           "from_yaml", [](std::string_view text) { return sm::SemanticModel::from_yaml(text); },
           py::arg("yaml_text"));
-  return module;
 }
 
 }  // namespace python_bindings

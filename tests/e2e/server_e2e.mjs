@@ -224,6 +224,34 @@ describe('a server with a hard-coded model file', () => {
     await server.client.ping();
   });
 
+  it('frees the workers of calls cancelled while they wait to retry', async () => {
+    const busy = 4;  // as many as the server has workers
+    await fakes.addAnalystAnswers([...Array(busy)].map(() => answer(sql('SELECT 1 AS A'))));
+    await fakes.injectFault({ path_prefix: '/queries/v1/query-request', status: 503,
+      retry_after: '30', times: busy });
+    const controllers = [...Array(busy)].map(() => new AbortController());
+    const cancelled = controllers.map((controller) =>
+      call(server, { query: 'busy', candidate_urns: [] }, { signal: controller.signal }));
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    for (const controller of controllers) controller.abort('changed my mind');
+    await Promise.all(cancelled.map((promise) => assert.rejects(promise)));
+
+    await fakes.addAnalystAnswers([answer(sql('SELECT COUNT(*) AS N FROM ORDERS'))]);
+    const started = Date.now();
+    const next = await call(server, { query: 'count', candidate_urns: [] });
+    const took = Date.now() - started;
+    assert.deepEqual(next.structuredContent.results, [{ N: 5 }]);
+    assert.ok(took < 3000, `the next call took ${took} ms`);
+  });
+
+  it('logs in again once the warehouse has forgotten its session', async () => {
+    await fakes.forgetSessions();
+    await fakes.addAnalystAnswers([answer(sql('SELECT COUNT(*) AS N FROM ORDERS'))]);
+    const result = await call(server, { query: 'count', candidate_urns: [] });
+    assert.deepEqual(result.structuredContent.results, [{ N: 5 }]);
+    assert.equal((await fakes.warehouseState()).open_sessions, 1);
+  });
+
   it('keeps one model file per call and removes everything at shutdown', async () => {
     const [dir] = server.serverDirs();
     const files = readdirSync(dir);

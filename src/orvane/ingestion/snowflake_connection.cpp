@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/errors/errors.hpp"
+#include "platform/text/ascii_case.hpp"
 
 namespace orvane::ingestion {
 namespace {
@@ -48,10 +49,7 @@ void SnowflakeConnectionConfig::read_settings(platform::settings::EnvSettings& s
   // Checked with the other fields in problems(), so a wrong type is not also reported as the
   // missing password of the default type.
   if (auto value = settings.text("authentication_type")) {
-    authentication_type.clear();
-    for (const char c : *value) {
-      authentication_type += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
+    authentication_type = platform::text::to_ascii_upper(*value);
   }
   const auto text = [&](std::optional<std::string>& field, std::string_view name) {
     if (auto value = settings.text(name)) field = std::move(value);

@@ -25,8 +25,8 @@
 //                              loopback host (localhost, 127.0.0.0/8, ::1); refused otherwise
 //   login_timeout              seconds, 60 by default
 //   request_timeout            seconds per HTTP exchange, 90 by default
-//   statement_timeout          seconds a statement may run, polls included, 600 by default;
-//                              a statement still running then is aborted and fails
+//   statement_timeout          seconds a statement may take, its submission, retries and
+//                              polls included, 600 by default; it is then aborted and fails
 //
 // Secrets are never put into an error text. Not thread-safe to change; safe to read from any
 // thread.

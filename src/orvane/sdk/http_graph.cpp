@@ -20,15 +20,6 @@ using Json = nlohmann::ordered_json;
 // An answer excerpt in an error text is capped, so an HTML error page stays readable.
 constexpr std::size_t kMaxExcerpt = 200;
 
-std::string without_user_info(const std::string& url) {
-  const std::size_t scheme_end = url.find("://");
-  if (scheme_end == std::string::npos) return url;
-  const std::size_t host_start = scheme_end + 3;
-  const std::size_t at = url.find('@', host_start);
-  if (at == std::string::npos || at > url.find('/', host_start)) return url;
-  return url.substr(0, host_start) + url.substr(at + 1);
-}
-
 std::string excerpt(const std::string& body) {
   if (body.size() <= kMaxExcerpt) return body;
   return body.substr(0, kMaxExcerpt) + "...";
@@ -52,11 +43,11 @@ HttpOrvaneGraph::HttpOrvaneGraph(HttpGraphOptions options) : options_(std::move(
   if (!base.starts_with("http://") && !base.starts_with("https://")) {
     throw platform::ValueError(
         fmt::format("Catalogue server url must start with http:// or https://, got \"{}\"",
-                    without_user_info(base)));
+                    platform::text::without_user_info(base)));
   }
   while (base.ends_with('/')) base.pop_back();
   endpoint_ = base + "/api/graphql";
-  shown_endpoint_ = without_user_info(endpoint_);
+  shown_endpoint_ = platform::text::without_user_info(endpoint_);
   if (options_.token && options_.token->empty()) options_.token.reset();
 }
 

@@ -4,8 +4,8 @@
 //   platform::Value data = graph.execute_graphql(query, variables);
 //
 // Each operation is one POST of {"query": ..., "variables": ...} to <server_url>/api/graphql,
-// with "Authorization: Bearer <token>" when a token is set. Connection failures, timeouts, 429
-// and 5xx answers are retried with exponential backoff (a Retry-After is honoured); other 4xx
+// with "Authorization: Bearer <token>" when a token is set. Connection failures, timeouts, 408,
+// 429 and 5xx answers are retried with exponential backoff (a Retry-After is honoured); other 4xx
 // answers are not. The wire format is described in docs/catalogue.md.
 //
 // Throws platform::ValueError from the constructor for a url that is not http(s); from

@@ -1,7 +1,7 @@
 // `OrvaneClient`: the catalogue client the system holds for its whole run.
 //
 //   OrvaneClient client = OrvaneClient::from_env();           // over HTTP(S)
-//   OrvaneClient test_client(InMemoryOrvaneGraph::from_file(fixture));  // in memory
+//   OrvaneClient test_client(InMemoryOrvaneGraph::from_file(fixture));  // tests, in memory
 //   Dataset dataset = client.entities().get(dataset_urn);
 //   platform::Value data = client._graph().execute_graphql(query, variables);
 //   auto usage = client._graph().get_aspect<schema_classes::UsageFeaturesClass>(urn_text);

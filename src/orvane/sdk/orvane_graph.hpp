@@ -1,8 +1,8 @@
 // `OrvaneGraph`: the catalogue's GraphQL graph, the one seam between the system and a catalogue.
 //
 // Implementations supply only `execute_graphql`; every other read is built on it, so the HTTP
-// client (http_graph.hpp) and the in-memory catalogue for tests (in_memory_graph.hpp) read
-// entities and aspects through the same code.
+// client (http_graph.hpp) and the tests' in-memory catalogue
+// (tests/fakes/catalogue/in_memory_graph.hpp) read entities and aspects through the same code.
 //
 //   platform::Value data = graph.execute_graphql(list_queries_gql, variables);
 //   EntityAspects aspects = graph.get_entity_semityped("urn:orvane:query:q1");

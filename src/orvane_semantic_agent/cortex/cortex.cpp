@@ -42,6 +42,36 @@ const Json& required(const Json& block, const char* key) {
   return *it;
 }
 
+// An analyst answer, parsed once with its nesting bounded (platform::ValueError beyond); a 401
+// says all it has to say by its status and is not parsed.
+struct AnalystAnswer {
+  platform::http::Response response;
+  Json body;                 // discarded when the body is not JSON; null for a 401
+  std::string not_json_why;  // the parser's complaint then
+};
+
+AnalystAnswer read_answer(platform::http::Response response) {
+  AnalystAnswer answer{.response = std::move(response)};
+  if (answer.response.status == 401) return answer;
+  try {
+    answer.body = platform::json::parse_depth_limited<Json>(
+        answer.response.body, "Snowflake Analyst's answer", /*allow_exceptions=*/true);
+  } catch (const Json::parse_error& error) {
+    answer.body = Json(Json::value_t::discarded);
+    answer.not_json_why = error.what();
+  }
+  return answer;
+}
+
+bool refuses_session_token(const AnalystAnswer& answer) {
+  std::string code;
+  if (answer.body.is_object()) {
+    const auto it = answer.body.find("code");
+    if (it != answer.body.end() && it->is_string()) code = it->get<std::string>();
+  }
+  return platform::snowflake::refuses_session_token(answer.response.status, code);
+}
+
 std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const Json& body,
                                           const std::string& prompt) {
   platform::log::info("{}",
@@ -50,22 +80,25 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
   platform::check(rest != nullptr);
 
   const std::string body_text = body.dump();
-  const auto send = [&](const std::string& token) {
-    return platform::http::perform(internal::make_analyst_request(conn.host(), token, body_text));
+  const auto ask = [&](const std::string& token) {
+    platform::http::Result result = platform::http::perform(
+        internal::make_analyst_request(rest->options().protocol, conn.host(), token, body_text));
+    if (!result.ok()) {
+      throw platform::RuntimeError("Request to Snowflake Analyst failed: " +
+                                   result.error_message());
+    }
+    return read_answer(std::move(result.response()));
   };
   // After an idle hour the session token has expired and no statement ran to renew it: renew it
   // as the connection does and send once more; a second refusal is reported like any failure.
   const std::string used_token = rest->token();
-  platform::http::Result result = send(used_token);
-  if (result.ok() && platform::snowflake::refuses_session_token(result.response())) {
+  AnalystAnswer answer = ask(used_token);
+  if (refuses_session_token(answer)) {
     platform::log::debug("Snowflake Analyst refused the session token; renewing the session");
     rest->renew_session(used_token);
-    result = send(rest->token());
+    answer = ask(rest->token());
   }
-  if (!result.ok()) {
-    throw platform::RuntimeError("Request to Snowflake Analyst failed: " + result.error_message());
-  }
-  const platform::http::Response& response = result.response();
+  const platform::http::Response& response = answer.response;
   if (response.status >= 400) {
     platform::log::error("{}", "Request failed with status " + std::to_string(response.status) +
                                    ": " + response.body);
@@ -74,14 +107,10 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
   }
   platform::log::info("Request successful, parsing response");
 
-  Json data;
-  try {
-    data = platform::json::parse_depth_limited<Json>(response.body, "Snowflake Analyst's answer",
-                                                     /*allow_exceptions=*/true);
-  } catch (const Json::parse_error& error) {
-    throw platform::ValueError(std::string("Snowflake Analyst's answer is not JSON: ") +
-                               error.what());
+  if (answer.body.is_discarded()) {
+    throw platform::ValueError("Snowflake Analyst's answer is not JSON: " + answer.not_json_why);
   }
+  const Json& data = answer.body;
   if (!data.is_object()) {
     throw platform::RuntimeError("Unexpected answer from Snowflake Analyst: not a JSON object");
   }
@@ -120,11 +149,11 @@ std::vector<AnalystEntry> send_to_analyst(NativeSnowflakeConnection& conn, const
 
 namespace internal {
 
-platform::http::Request make_analyst_request(const std::string& host, const std::string& token,
-                                             std::string body) {
+platform::http::Request make_analyst_request(std::string_view scheme, const std::string& host,
+                                             const std::string& token, std::string body) {
   return platform::http::Request{
       .method = "POST",
-      .url = "https://" + host + "/api/v2/cortex/analyst/message",
+      .url = std::string(scheme) + "://" + host + "/api/v2/cortex/analyst/message",
       .headers = {{"Authorization", "Snowflake Token=\"" + token + "\""},
                   {"Content-Type", "application/json"}},
       .body = std::move(body),

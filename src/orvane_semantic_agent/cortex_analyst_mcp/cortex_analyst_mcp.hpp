@@ -106,7 +106,9 @@ std::vector<orvane::metadata::urns::DatasetUrn> parse_candidate_urns(
 
 // Runs `sql` on `conn` and returns its rows as JSON records, one per row, in the result's order,
 // each mapping the column names in order to the row's values (see the row-record conversion for
-// the value forms).
+// the value forms). A text that holds a file transfer (a PUT or GET statement, in any letter
+// case, after any comments, first or later in the text) is refused with platform::ValueError
+// before anything is sent.
 nlohmann::ordered_json _execute_sql(NativeSnowflakeConnection& conn, const std::string& sql);
 
 }  // namespace orvane_semantic_agent::cortex_analyst_mcp

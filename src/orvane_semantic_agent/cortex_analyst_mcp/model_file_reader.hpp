@@ -1,13 +1,15 @@
-// Reads the text of the hard-coded semantic model file, refusing what cannot be a model before
-// it costs memory or time.
+// Reading the hand-written semantic model file that CORTEX_HARDCODED_MODEL_FILE names.
 //
-//   std::string yaml = read_model_file("/etc/orvane/shop_model.yml");
+//   std::string yaml_text = read_model_file("/srv/models/shop.yml");
 //
-// Throws platform::RuntimeError "Cannot read the semantic model file <path>: <reason>", where
-// the reason is the system's ("No such file or directory", "Is a directory", ...), "not a regular
-// file" for a FIFO, device or socket (which could block or never end), or "larger than the limit
-// of N bytes" past the YAML reader's limit (platform::yaml::kMaxTextBytes), found without reading
-// further than that.
+// Only a regular file (or a symbolic link to one) is read, and never more of it than a YAML
+// text may hold (platform::yaml::kMaxTextBytes): a FIFO would hold the call until some writer
+// came, /dev/zero would fill the memory, and a huge file would be read whole before the parser
+// refused it.
+//
+// Throws platform::RuntimeError "Cannot read the semantic model file <path>: <reason>", the
+// reason being the system's ("No such file or directory", "Is a directory", ...), "not a regular
+// file", or "larger than the limit of 33554432 bytes".
 #pragma once
 
 #include <string>

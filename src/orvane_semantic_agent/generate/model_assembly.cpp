@@ -14,6 +14,9 @@ namespace {
 using semantic_model::LogicalTable;
 using semantic_model::Relationship;
 
+// The system's own text: the description every generated model carries, whatever its tables.
+constexpr const char* kModelDescription = "TODO";
+
 struct BadRelationship {
   std::size_t index;
   std::string message;
@@ -119,7 +122,7 @@ std::shared_ptr<semantic_model::SemanticModel> SemanticModelGenerator::get_seman
 
   auto model = std::make_shared<semantic_model::SemanticModel>();
   model->name = "semantic_model";
-  model->description = "TODO";
+  model->description = kModelDescription;
   model->tables = std::move(tables);
   model->relationships = std::move(kept);
   return model;

@@ -1,10 +1,10 @@
-#include "orvane_semantic_agent/semantic_model/internal/failures.hpp"
+#include "orvane_semantic_agent/semantic_model/validation_failures.hpp"
 
 #include <fmt/format.h>
 
 #include "platform/errors/errors.hpp"
 
-namespace orvane_semantic_agent::semantic_model::internal {
+namespace orvane_semantic_agent::semantic_model::validation {
 
 Failures::Scope::Scope(Failures& failures, std::string_view step) : failures_(failures) {
   failures_.path_.emplace_back(step);
@@ -112,4 +112,4 @@ std::string describe(const platform::Value& value) {
   return describer.take();
 }
 
-}  // namespace orvane_semantic_agent::semantic_model::internal
+}  // namespace orvane_semantic_agent::semantic_model::validation

@@ -2,13 +2,13 @@
 
 #include <type_traits>
 
-#include "orvane_semantic_agent/semantic_model/internal/validation.hpp"
 #include "orvane_semantic_agent/semantic_model/internal/value_node.hpp"
+#include "orvane_semantic_agent/semantic_model/record_validation.hpp"
 #include "orvane_semantic_agent/semantic_model/semantic_model.hpp"
 #include "platform/json/json_writer.hpp"
 
 namespace orvane_semantic_agent::semantic_model {
-namespace internal {
+namespace validation {
 
 std::string one_of_text(std::span<const std::string_view> allowed) {
   std::string text = "one of ";
@@ -19,7 +19,7 @@ std::string one_of_text(std::span<const std::string_view> allowed) {
   return text;
 }
 
-}  // namespace internal
+}  // namespace validation
 
 namespace {
 
@@ -45,9 +45,9 @@ platform::Value json_compatible(const platform::Value& value) {
 
 template <typename T>
 bool is_null(const T& member) {
-  if constexpr (internal::IsSharedRecord<T>::value) {
+  if constexpr (validation::IsSharedRecord<T>::value) {
     return member == nullptr;
-  } else if constexpr (std::is_same_v<T, internal::Stored<T>>) {
+  } else if constexpr (std::is_same_v<T, validation::Stored<T>>) {
     return false;
   } else {
     return !member.has_value();
@@ -56,13 +56,13 @@ bool is_null(const T& member) {
 
 template <typename T>
 platform::Value dump_member(const T& member, bool exclude_defaults) {
-  if constexpr (!std::is_same_v<T, internal::Stored<T>>) {
+  if constexpr (!std::is_same_v<T, validation::Stored<T>>) {
     return member ? dump_member(*member, exclude_defaults) : platform::Value();
   } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, bool>) {
     return member;
   } else if constexpr (std::is_same_v<T, platform::Value>) {
     return json_compatible(member);
-  } else if constexpr (internal::IsSharedRecord<T>::value) {
+  } else if constexpr (validation::IsSharedRecord<T>::value) {
     return member ? member->model_dump(exclude_defaults) : platform::Value();
   } else {
     platform::Value::List list;
@@ -76,7 +76,7 @@ platform::Value dump_member(const T& member, bool exclude_defaults) {
 
 template <typename Self>
 std::shared_ptr<Self> Record<Self>::model_validate(const platform::Value& value) {
-  return internal::validate<Self>(internal::ValueNode(value));
+  return validation::validate<Self>(internal::ValueNode(value));
 }
 
 template <typename Self>

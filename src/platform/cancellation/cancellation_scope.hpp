@@ -10,6 +10,7 @@
 // the scope's own thread only, often, so it must be cheap.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace platform {
@@ -23,6 +24,9 @@ class CancellationScope {
 
   // Whether the innermost scope of the calling thread asks to stop; false without a scope.
   static bool cancellation_requested();
+  // Sleeps for `delay`, or less: the wait ends within a few milliseconds once the innermost
+  // scope asks to stop. Returns whether it was cut short that way.
+  static bool sleep_unless_cancelled(std::chrono::milliseconds delay);
 
  private:
   std::function<bool()> cancelled_;

@@ -11,6 +11,7 @@
 #include "platform/dataframe/internal/epoch_milliseconds.hpp"
 #include "platform/dataframe/internal/json_float.hpp"
 #include "platform/errors/errors.hpp"
+#include "platform/json/ordered_json.hpp"
 
 namespace platform::dataframe {
 namespace {
@@ -73,7 +74,7 @@ ordered_json integer(const Value& cell, bool floating_column) {
   const BigInt& number = cell.as_big_int();
   if (floating_column) return floating(std::strtod(number.digits.c_str(), nullptr));
   if (const auto fits = as_unsigned(number)) return *fits;
-  return number.digits;
+  return json::exact_number(number);
 }
 
 ordered_json cell_json(const Value& cell, bool floating_column) {

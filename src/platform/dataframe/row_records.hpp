@@ -4,7 +4,8 @@
 //
 //   platform::snowflake::QueryResult result = connection.execute(sql);
 //   nlohmann::ordered_json rows = platform::dataframe::to_row_records(result);
-//   // [{"ID": 1, "PRICE": 9.5, "SOLD_AT": 1709164800000}, ...]; [] for no rows
+//   platform::json::dump_exact(rows)
+//   // [{"ID":1,"PRICE":9.5,"SOLD_AT":1709164800000}, ...]; [] for no rows
 //
 // Value forms, cell by cell (the cell kinds of query_result.hpp):
 //   null, NaN, +/-infinity      null
@@ -13,9 +14,10 @@
 //                               holds a null or a floating-point value is, provided all its
 //                               integers fit either the signed or the unsigned 64-bit range,
 //                               and then its integers become floating-point numbers too
-//   integer beyond 64 bits      its exact decimal digits as text: JSON readers (nlohmann
-//                               included) hold no wider integer, and a rounded double would
-//                               lose digits silently
+//   integer beyond 64 bits      an exact number (platform/json/ordered_json.hpp), which
+//                               json::dump_exact writes with every digit, as the reference
+//                               writes it (123456789012345678901234567890); nlohmann holds no
+//                               wider integer, and a rounded double would lose digits silently
 //   floating point / decimal    at most 10 digits after the decimal point, 10 significant
 //                               digits beyond 1e16 or below 1e-15 (internal/json_float.hpp),
 //                               then the nearest double; 1e-11 gives 0.0

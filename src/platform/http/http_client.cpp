@@ -12,9 +12,9 @@
 #include <memory>
 #include <mutex>
 #include <random>
-#include <thread>
 
 #include "platform/cancellation/cancellation_scope.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "platform/text/trim.hpp"
 
 namespace platform::http {
@@ -25,13 +25,6 @@ using platform::text::trim;
 void init_curl_once() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool equals_ignore_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // The answer body, kept up to its limit; a write past it makes libcurl stop the transfer.
@@ -148,7 +141,7 @@ std::optional<std::chrono::milliseconds> seconds_delay(double seconds, std::stri
 
 std::optional<std::string> Response::header(std::string_view name) const {
   for (const auto& header : headers) {
-    if (equals_ignore_case(header.name, name)) return header.value;
+    if (text::equals_ignore_case(header.name, name)) return header.value;
   }
   return std::nullopt;
 }
@@ -183,7 +176,8 @@ bool is_loopback_host(std::string_view host) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
     host = host.substr(1, host.size() - 2);
   }
-  if (equals_ignore_case(host, "localhost") || equals_ignore_case(host, "localhost.")) return true;
+  if (text::equals_ignore_case(host, "localhost") || text::equals_ignore_case(host, "localhost."))
+    return true;
   const std::string text(host);
   in_addr v4{};
   if (inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
@@ -307,15 +301,34 @@ std::optional<std::chrono::milliseconds> parse_retry_after(std::string_view valu
   return seconds_delay(static_cast<double>(target - now), value, false);
 }
 
+bool is_retryable_status(long status) {
+  return status == 408 || status == 429 || (status >= 500 && status < 600);
+}
+
 Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
+  using Clock = std::chrono::steady_clock;
   thread_local std::mt19937 random(std::random_device{}());
   std::chrono::milliseconds backoff = policy.initial_backoff;
-  for (int attempt = 0;; ++attempt) {
-    Result result = perform(request);
+  Attempt attempt;
+  for (;; ++attempt.number) {
+    Request sent = request;
+    if (policy.prepare_attempt) policy.prepare_attempt(sent, attempt);
+    if (policy.deadline != Clock::time_point::max()) {
+      // Rounded up, so that an attempt cut short by the deadline ends no earlier than it.
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(policy.deadline - Clock::now());
+      if (left <= std::chrono::milliseconds(0)) {
+        return Result::failure(TransportError::kTimeout,
+                               "the time allowed for the request ran out before it was sent");
+      }
+      sent.total_timeout = std::min(sent.total_timeout, left);
+      sent.connect_timeout = std::min(sent.connect_timeout, left);
+    }
+    Result result = perform(sent);
     const bool retryable =
         result.ok() ? policy.retry_status && policy.retry_status(result.response().status)
                     : is_transient(result.error());
-    if (!retryable || attempt >= policy.max_retries ||
+    if (!retryable || attempt.number >= policy.max_retries ||
         CancellationScope::cancellation_requested()) {
       return result;
     }
@@ -334,12 +347,17 @@ Result perform_with_retries(const Request& request, const RetryPolicy& policy) {
       delay += std::chrono::milliseconds(static_cast<long long>(delay.count() * spread(random)));
     }
     delay = std::min(delay, policy.max_backoff);
+    if (policy.deadline != Clock::time_point::max() && Clock::now() + delay >= policy.deadline) {
+      return result;
+    }
     if (policy.sleep) {
       policy.sleep(delay);
     } else {
-      std::this_thread::sleep_for(delay);
+      CancellationScope::sleep_unless_cancelled(delay);
     }
+    if (CancellationScope::cancellation_requested()) return cancelled();
     backoff = std::min(backoff * 2, policy.max_backoff);
+    attempt.retry_reason = result.ok() ? result.response().status : 0;
   }
 }
 

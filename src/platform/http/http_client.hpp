@@ -117,24 +117,43 @@ class Result {
 // A URL that `url_refusal` refuses fails with kRefusedUrl before anything is sent.
 Result perform(const Request& request);
 
+// Whether an answer's status is worth sending the request again for: 408, 429 and every 5xx.
+bool is_retryable_status(long status);
+
+// What the retry loop tells `RetryPolicy::prepare_attempt` before each attempt.
+struct Attempt {
+  int number = 0;  // 0 for the first attempt, n for the n-th retry
+  // Why the attempt before failed: its HTTP status, or 0 for a transport failure; 0 at first.
+  long retry_reason = 0;
+};
+
 struct RetryPolicy {
   int max_retries = 2;
   std::chrono::milliseconds initial_backoff{500};
   std::chrono::milliseconds max_backoff{std::chrono::seconds(30)};
   // Adds up to this share of each delay at random, so clients do not retry in step.
   double jitter = 0.25;
-  // Statuses to retry besides transport failures; by default 429 and every 5xx.
-  std::function<bool(long status)> retry_status = [](long status) {
-    return status == 429 || status >= 500;
-  };
-  // Waits between attempts; tests replace it to run without sleeping.
+  // Statuses to retry besides transport failures.
+  std::function<bool(long status)> retry_status = is_retryable_status;
+  // When the whole exchange must be over, retries and waits included: each attempt's
+  // total_timeout is cut to the time left, and a wait that would end past it is not begun.
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  // Adapts each attempt, given a fresh copy of the request (a new request id, retry markers in
+  // the URL, a freshly signed credential in the body).
+  std::function<void(Request& request, const Attempt& attempt)> prepare_attempt;
+  // Waits between attempts; tests replace it to run without sleeping. The default wait ends as
+  // soon as the calling thread's CancellationScope asks to stop.
   std::function<void(std::chrono::milliseconds)> sleep;
 };
 
 // Performs the request, retrying transient transport failures (`is_transient`) and the policy's
 // statuses with exponential backoff (a Retry-After in seconds or as an HTTP date wins, capped at
 // max_backoff); other failures, a refused URL among them, return at once. Returns the last
-// result: a transport failure, or the last answer, whatever its status.
+// result: a transport failure, or the last answer, whatever its status. When the policy's
+// deadline leaves no time for the next wait, that last result is returned at once; when it has
+// passed before an attempt, the result is a kTimeout failure. Once the calling thread's
+// CancellationScope asks to stop, nothing more is sent or waited for and the result is
+// kCancelled.
 Result perform_with_retries(const Request& request, const RetryPolicy& policy);
 
 // The longest delay `parse_retry_after` gives; callers cap it further.

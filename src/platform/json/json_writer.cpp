@@ -7,50 +7,21 @@
 
 #include <fmt/format.h>
 
+#include "platform/text/utf8.hpp"
+
 namespace platform::json {
 namespace {
-
-// Length of the UTF-8 sequence starting at `text[at]`, or 0 when it is not well formed
-// (overlong forms, surrogates and code points beyond U+10FFFF included).
-std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  std::size_t length = 0;
-  std::uint32_t code_point = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code_point = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code_point = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code_point = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0u) != 0x80u) return 0;
-    code_point = (code_point << 6) | (byte(at + i) & 0x3Fu);
-  }
-  const bool overlong =
-      (length == 3 && code_point < 0x800) || (length == 4 && code_point < 0x10000);
-  const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-  if (overlong || surrogate || code_point > 0x10FFFF) return 0;
-  return length;
-}
 
 void write_string(std::string_view text, std::string& out) {
   out += '"';
   for (std::size_t at = 0; at < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[at]);
     if (c >= 0x80) {
-      const std::size_t length = utf8_sequence_length(text, at);
-      if (length == 0) {
-        out += "\xEF\xBF\xBD";  // U+FFFD keeps the text valid JSON
-        ++at;
-      } else {
-        out.append(text, at, length);
-        at += length;
-      }
+      // Bytes that are not UTF-8 become U+FFFD, which keeps the text valid JSON.
+      const platform::text::Utf8Char character =
+          platform::text::decode_utf8_char_replacing(text, at);
+      platform::text::append_utf8(character.code_point, out);
+      at += character.length;
       continue;
     }
     switch (c) {

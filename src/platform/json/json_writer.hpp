@@ -3,8 +3,9 @@
 // Compact: no whitespace between tokens. Indented: every member and element on its own line,
 // each level `indent` spaces deeper, ": " after a key, and [] / {} for empty lists and maps.
 // Keys keep their order. Only the double quote, the backslash and control characters are
-// escaped; other characters are written as UTF-8 (a byte sequence that is not UTF-8 becomes
-// U+FFFD, so the text is always valid JSON). Integers, big ones included, keep their exact
+// escaped; other characters are written as UTF-8 (bytes that are not UTF-8 become U+FFFD, one
+// for each maximal subpart as platform/text/utf8.hpp reads them, so the text is always valid
+// JSON). Integers, big ones included, keep their exact
 // digits; doubles are written in their shortest round-trip form ("1.0", "0.1", "1e16"); NaN
 // and the infinities, which JSON cannot hold, are written as null. Dates and date-times are
 // written as their ISO text (see iso_text). There is no trailing line break.

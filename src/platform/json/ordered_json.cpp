@@ -89,9 +89,62 @@ Value from_ordered_json(const nlohmann::ordered_json& json) {
       return map;
     }
     case Type::binary:
+      if (is_exact_number(json)) {
+        const auto& bytes = json.get_binary();
+        return BigInt{std::string(bytes.begin(), bytes.end())};
+      }
       break;
   }
   throw ValueError("a binary JSON value has no Value form");
+}
+
+nlohmann::ordered_json exact_number(const BigInt& number) {
+  return nlohmann::ordered_json::binary(
+      std::vector<std::uint8_t>(number.digits.begin(), number.digits.end()), kExactNumberSubtype);
+}
+
+bool is_exact_number(const nlohmann::ordered_json& json) {
+  return json.is_binary() && json.get_binary().has_subtype() &&
+         json.get_binary().subtype() == kExactNumberSubtype;
+}
+
+namespace {
+
+std::string nlohmann_compact(const nlohmann::ordered_json& json) {
+  return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void dump_exact_into(const nlohmann::ordered_json& json, std::string& out) {
+  if (json.is_object()) {
+    out += '{';
+    for (auto member = json.begin(); member != json.end(); ++member) {
+      if (member != json.begin()) out += ',';
+      out += nlohmann_compact(member.key());
+      out += ':';
+      dump_exact_into(member.value(), out);
+    }
+    out += '}';
+  } else if (json.is_array()) {
+    out += '[';
+    for (auto element = json.begin(); element != json.end(); ++element) {
+      if (element != json.begin()) out += ',';
+      dump_exact_into(*element, out);
+    }
+    out += ']';
+  } else if (is_exact_number(json)) {
+    const auto& digits = json.get_binary();
+    out.append(digits.begin(), digits.end());
+  } else {
+    out += nlohmann_compact(json);
+  }
+}
+
+}  // namespace
+
+std::string dump_exact(const nlohmann::ordered_json& json) {
+  std::string out;
+  dump_exact_into(json, out);
+  return out;
 }
 
 }  // namespace platform::json

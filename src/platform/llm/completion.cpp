@@ -69,13 +69,11 @@ Value complete(const Value& request, const CompletionSettings& settings) {
   http_request.max_body_bytes = settings.max_answer_bytes;
   http_request.connect_timeout = std::min(http_request.connect_timeout, settings.timeout);
 
-  http::RetryPolicy retry = settings.retry;
-  retry.retry_status = [](long status) { return status == 408 || status == 429 || status >= 500; };
-
   const Value* model = request.find("model");
   log::debug("Sending chat completion for model {} to {}",
-             model != nullptr && model->is_string() ? model->as_string() : "?", url);
-  const http::Result result = http::perform_with_retries(http_request, retry);
+             model != nullptr && model->is_string() ? model->as_string() : "?",
+             text::without_user_info(url));
+  const http::Result result = http::perform_with_retries(http_request, settings.retry);
   // A provider may echo what it was sent; the key must not travel on in an error text.
   if (!result.ok()) {
     throw CompletionError(0, text::redacted(result.error_message(), settings.api_key));

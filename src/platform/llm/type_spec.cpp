@@ -8,6 +8,7 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/json/json_writer.hpp"
+#include "platform/text/ascii_case.hpp"
 
 namespace platform::llm {
 
@@ -68,7 +69,7 @@ std::string title_of(const std::string& field_name) {
       title += ' ';
       word_start = true;
     } else {
-      title += word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+      title += word_start ? text::ascii_upper(c) : c;
       word_start = false;
     }
   }

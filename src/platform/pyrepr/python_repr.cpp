@@ -7,52 +7,24 @@
 
 #include <fmt/format.h>
 
+#include "platform/text/utf8.hpp"
+
 namespace platform::pyrepr {
 namespace {
 
 constexpr int kWidth = 80;
 
-// UTF-8 text as code points; invalid bytes stand for themselves, as a lenient decoder would.
+// UTF-8 text as code points. Texts reach the Python side decoded, and bytes that are not UTF-8
+// are replaced there (the HTTP client decodes answers with errors="replace"), so they show as
+// U+FFFD, one for each maximal subpart.
 std::vector<char32_t> decode(std::string_view text) {
   std::vector<char32_t> points;
   for (size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    int length = byte < 0x80           ? 1
-                 : (byte >> 5) == 0x6  ? 2
-                 : (byte >> 4) == 0xE  ? 3
-                 : (byte >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || i + static_cast<size_t>(length) > text.size()) {
-      points.push_back(byte);
-      ++i;
-      continue;
-    }
-    char32_t point = length == 1 ? byte : byte & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      point = (point << 6) | (static_cast<unsigned char>(text[i + static_cast<size_t>(k)]) & 0x3F);
-    }
-    points.push_back(point);
-    i += static_cast<size_t>(length);
+    const platform::text::Utf8Char character = platform::text::decode_utf8_char_replacing(text, i);
+    points.push_back(character.code_point);
+    i += character.length;
   }
   return points;
-}
-
-void append_utf8(std::string& out, char32_t point) {
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xC0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else if (point < 0x10000) {
-    out += static_cast<char>(0xE0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (point >> 18));
-    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  }
 }
 
 size_t length_of(std::string_view text) {
@@ -104,7 +76,7 @@ std::string repr_points(const std::vector<char32_t>& points, size_t begin, size_
              : point < 0x10000 ? fmt::format("\\u{:04x}", static_cast<unsigned>(point))
                                : fmt::format("\\U{:08x}", static_cast<unsigned>(point));
     } else {
-      append_utf8(out, point);
+      platform::text::append_utf8(point, out);
     }
   }
   out += static_cast<char>(quote);

@@ -6,28 +6,16 @@
 #include <cmath>
 
 #include "platform/errors/errors.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "platform/text/trim.hpp"
 
 extern char** environ;
 
 namespace platform::settings {
-namespace {
 
+using platform::text::to_ascii_lower;
+using platform::text::to_ascii_upper;
 using platform::text::trim;
-
-std::string lower(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return result;
-}
-
-std::string upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
-}  // namespace
 
 Environment process_environment() {
   Environment environment;
@@ -44,9 +32,9 @@ Environment process_environment() {
 EnvSettings::EnvSettings(std::string record_name, std::string prefix,
                          const Environment& environment)
     : record_name_(std::move(record_name)), prefix_(std::move(prefix)) {
-  const std::string lower_prefix = lower(prefix_);
+  const std::string lower_prefix = to_ascii_lower(prefix_);
   for (const auto& [name, value] : environment) {
-    const std::string lower_name = lower(name);
+    const std::string lower_name = to_ascii_lower(name);
     if (!lower_name.starts_with(lower_prefix) || value.empty()) continue;
     std::string field = lower_name.substr(lower_prefix.size());
     const auto existing = std::find_if(values_.begin(), values_.end(),
@@ -61,18 +49,16 @@ EnvSettings::EnvSettings(std::string record_name, std::string prefix,
 }
 
 std::string EnvSettings::variable(std::string_view field) const {
-  return upper(prefix_ + std::string(field));
+  return to_ascii_upper(prefix_ + std::string(field));
 }
 
 const std::string* EnvSettings::find(std::string_view field) const {
-  const std::string key = lower(field);
+  const std::string key = to_ascii_lower(field);
   for (const auto& [name, value] : values_) {
     if (name == key) return &value;
   }
   return nullptr;
 }
-
-bool EnvSettings::is_set(std::string_view field) const { return find(field) != nullptr; }
 
 std::optional<std::string> EnvSettings::text(std::string_view field) {
   if (const std::string* value = find(field)) return *value;
@@ -121,7 +107,7 @@ std::optional<double> EnvSettings::positive_seconds(std::string_view field) {
 std::optional<bool> EnvSettings::boolean(std::string_view field) {
   const std::string* value = find(field);
   if (value == nullptr) return std::nullopt;
-  const std::string word = lower(trim(*value));
+  const std::string word = to_ascii_lower(trim(*value));
   if (word == "true" || word == "1" || word == "yes" || word == "on") return true;
   if (word == "false" || word == "0" || word == "no" || word == "off") return false;
   add_problem(field, "Input should be a valid boolean, got '" + *value + "'");
@@ -132,10 +118,10 @@ std::optional<std::string> EnvSettings::choice(std::string_view field,
                                                std::span<const std::string_view> allowed) {
   const std::string* value = find(field);
   if (value == nullptr) return std::nullopt;
-  const std::string word = lower(trim(*value));
+  const std::string word = to_ascii_lower(trim(*value));
   std::string listing;
   for (const std::string_view option : allowed) {
-    if (lower(option) == word) return std::string(option);
+    if (to_ascii_lower(option) == word) return std::string(option);
     listing += listing.empty() ? "'" : ", '";
     listing += std::string(option) + "'";
   }

@@ -43,7 +43,6 @@ class EnvSettings {
   // The variable name a field is documented under: the prefix and the field name, upper-cased.
   std::string variable(std::string_view field) const;
 
-  bool is_set(std::string_view field) const;
   std::optional<std::string> text(std::string_view field);
   // The text, or "" with a "Field required" problem when the variable is unset.
   std::string required_text(std::string_view field);

@@ -7,11 +7,13 @@
 
 #include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/errors/errors.hpp"
+#include "platform/http/percent_encoding.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/file_transfer/put_transfer.hpp"
 #include "platform/snowflake/internal/cell_conversion.hpp"
 #include "platform/snowflake/internal/chunk_download.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
+#include "platform/snowflake/internal/envelope.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "platform/snowflake/statement_splitter.hpp"
 #include "platform/uuid/uuid.hpp"
@@ -19,21 +21,20 @@
 namespace platform::snowflake {
 namespace {
 
+using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+
+// The longest an abort may take: it runs when the caller is already out of time or gone.
+constexpr milliseconds kAbortTimeLimit{5000};
+// An exchange cut short at a deadline may end this much before it (transfer timers are coarse).
+constexpr milliseconds kTimerSlack{20};
+
+bool out_of_time(Clock::time_point deadline) { return Clock::now() + kTimerSlack >= deadline; }
 
 // Answer codes of a statement that is still running.
 bool still_running(const nlohmann::json& envelope) {
   const auto code = envelope.find("code");
   return code != envelope.end() && code->is_string() && (*code == "333333" || *code == "333334");
-}
-
-// Waits between polls in short steps, so that a cancelled statement is noticed within one.
-void pause_between_polls(const RestClient& rest, milliseconds delay) {
-  constexpr milliseconds kStep{50};
-  for (milliseconds waited{0}; waited < delay && !CancellationScope::cancellation_requested();
-       waited += kStep) {
-    rest.sleep(std::min(kStep, delay - waited));
-  }
 }
 
 int result_version(const nlohmann::json& data) {
@@ -65,59 +66,59 @@ void Connection::close() noexcept {
   rest_->close_session();
 }
 
-nlohmann::json Connection::wait_for_result(nlohmann::json envelope, const std::string& request_id,
-                                           std::chrono::steady_clock::time_point deadline) {
+nlohmann::json Connection::wait_for_result(nlohmann::json envelope, Clock::time_point deadline,
+                                           std::string& query_id) {
   // The warehouse holds each poll open for a while; the short waits only keep a quick answer
   // from turning into a busy loop.
   milliseconds delay{50};
   while (still_running(envelope)) {
-    const nlohmann::json& data = envelope.at("data");
-    const std::string query_id = data.value("queryId", "");
-    const std::string result_url = data.value("getResultUrl", "");
-    if (result_url.empty()) {
-      throw SnowflakeError("", "", query_id,
-                           "The warehouse reports a running statement without a result address");
+    const nlohmann::json& data = internal::data_of(envelope, "the running statement");
+    query_id = internal::text_member(data, "queryId");
+    const std::string result_url = internal::text_member(data, "getResultUrl");
+    if (query_id.empty() || result_url.empty()) {
+      throw SnowflakeError::malformed_answer(
+          "The warehouse reports a running statement without its query id and result address",
+          query_id);
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      abort_statement(query_id, request_id);
-      const auto limit = rest_->options().statement_timeout;
-      throw SnowflakeError(
-          "", "57014", query_id,
-          fmt::format("The statement did not finish within the statement timeout of {} s and "
-                      "was aborted",
-                      std::chrono::duration<double>(limit).count()));
-    }
-    if (CancellationScope::cancellation_requested()) stop_cancelled(query_id, request_id);
-    pause_between_polls(*rest_, delay);
+    if (out_of_time(deadline) || CancellationScope::cancellation_requested()) break;
+    rest_->sleep(delay);
     delay = std::min(delay * 2, milliseconds(1000));
-    try {
-      envelope = rest_->call(
-          {.method = "GET", .path = result_url, .accept = "application/snowflake", .retry = true});
-    } catch (const SnowflakeError&) {
-      // A poll cut short by the caller's cancellation.
-      if (CancellationScope::cancellation_requested()) stop_cancelled(query_id, request_id);
-      throw;
-    }
+    envelope = rest_->call({.method = "GET",
+                            .path = result_url,
+                            .accept = "application/snowflake",
+                            .retry = true,
+                            .deadline = deadline});
   }
   return envelope;
 }
 
-void Connection::stop_cancelled(const std::string& query_id, const std::string& request_id) {
+void Connection::stop_statement(const std::string& query_id, const std::string& request_id) {
   abort_statement(query_id, request_id);
-  throw SnowflakeError("", "57014", query_id, "The statement was cancelled");
+  if (CancellationScope::cancellation_requested()) {
+    throw SnowflakeError::statement_stopped(query_id, "The statement was cancelled");
+  }
+  throw SnowflakeError::statement_stopped(
+      query_id,
+      fmt::format("The statement did not finish within the statement timeout of {} s "
+                  "and was aborted",
+                  std::chrono::duration<double>(rest_->options().statement_timeout).count()));
 }
 
 void Connection::abort_statement(const std::string& query_id,
                                  const std::string& request_id) noexcept {
-  // The abort must go out although the caller has cancelled.
+  // The abort must go out although the caller has cancelled, and must not keep the caller long
+  // when the warehouse does not answer.
   const CancellationScope not_cancellable({});
+  const auto deadline = Clock::now() + kAbortTimeLimit;
   try {
     const nlohmann::json envelope =
-        query_id.empty() ? rest_->call({.path = "/queries/v1/abort-request",
-                                        .body = nlohmann::json{{"requestId", request_id}}})
-                         : rest_->call({.path = "/queries/" + internal::url_encode(query_id) +
-                                                "/abort-request"});
-    if (!envelope.value("success", false)) {
+        query_id.empty()
+            ? rest_->call({.path = "/queries/v1/abort-request",
+                           .body = nlohmann::json{{"requestId", request_id}},
+                           .deadline = deadline})
+            : rest_->call({.path = "/queries/" + http::percent_encode(query_id) + "/abort-request",
+                           .deadline = deadline});
+    if (!internal::succeeded(envelope)) {
       platform::log::warning("Aborting statement {} failed: {}", query_id,
                              error_from_envelope(envelope).what());
     }
@@ -129,7 +130,7 @@ void Connection::abort_statement(const std::string& query_id,
 QueryResult Connection::execute(std::string_view statement) {
   if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
   const std::string keyword = leading_keyword(statement);
-  const bool file_transfer = keyword == "PUT" || keyword == "GET";
+  const bool file_transfer = is_file_transfer(statement);
   const nlohmann::json data = run_statement(statement, file_transfer);
   if (keyword == "PUT") return put_files(statement, data);
   if (file_transfer) {
@@ -149,23 +150,31 @@ nlohmann::json Connection::run_statement(std::string_view statement, bool file_t
       std::chrono::duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
   body["parameters"] = {{"QUERY_RESULT_FORMAT", "JSON"}};
-  const auto deadline = std::chrono::steady_clock::now() + rest_->options().statement_timeout;
+  const auto deadline = Clock::now() + rest_->options().statement_timeout;
   const std::string request_id = platform::uuid::uuid4();
+  std::string query_id;  // once the warehouse names the running statement
+  nlohmann::json submitted;
   nlohmann::json envelope;
   try {
-    envelope = rest_->call({.path = "/queries/v1/query-request",
-                            .query = {{"requestId", request_id}},
-                            .body = nlohmann::json(body),
-                            .accept = file_transfer ? "application/json" : "application/snowflake",
-                            .retry = true});
-  } catch (const SnowflakeError&) {
-    // The statement may have started before the caller cancelled: it is aborted by request id.
-    if (CancellationScope::cancellation_requested()) stop_cancelled("", request_id);
+    submitted = rest_->call({.path = "/queries/v1/query-request",
+                             .query = {{"requestId", request_id}},
+                             .body = nlohmann::json(body),
+                             .accept = file_transfer ? "application/json" : "application/snowflake",
+                             .retry = true,
+                             .deadline = deadline});
+    envelope = wait_for_result(submitted, deadline, query_id);
+  } catch (...) {
+    // Whatever failed, a statement that may have started (even when its submission was cut
+    // short, so by request id) is not left running for nobody.
+    if (CancellationScope::cancellation_requested() || out_of_time(deadline)) {
+      stop_statement(query_id, request_id);
+    }
+    if (still_running(submitted)) abort_statement(query_id, request_id);
     throw;
   }
-  envelope = wait_for_result(std::move(envelope), request_id, deadline);
-  if (!envelope.value("success", false)) throw error_from_envelope(envelope);
-  return envelope.at("data");
+  if (still_running(envelope)) stop_statement(query_id, request_id);
+  if (!internal::succeeded(envelope)) throw error_from_envelope(envelope);
+  return internal::data_of(envelope, "the statement");
 }
 
 QueryResult Connection::put_files(std::string_view statement, const nlohmann::json& data) {
@@ -193,8 +202,9 @@ std::vector<QueryResult> Connection::execute_string(std::string_view text) {
 
 QueryResult Connection::read_result(const nlohmann::json& data) {
   QueryResult result;
-  result.query_id = data.value("queryId", "");
-  if (data.value("queryResultFormat", "json") != "json") {
+  result.query_id = internal::text_member(data, "queryId");
+  if (const std::string format = internal::text_member(data, "queryResultFormat");
+      !format.empty() && format != "json") {
     throw SnowflakeError("", "", result.query_id,
                          "The warehouse answered in a result format other than JSON, which this "
                          "connector does not read");

@@ -8,8 +8,10 @@
 //   connection->close();   // also done when the object goes away
 //
 // Statements are submitted with a request id that stays the same across retries, so a retried
-// submission runs once; a running statement is polled until it ends, or aborted once it has
-// run for the options' statement_timeout; results split into chunks
+// submission runs once; a running statement is polled until it ends. The options'
+// statement_timeout bounds a statement's whole life, submission and its retries included: a
+// statement out of time (or whose caller cancelled) is aborted on the warehouse, by request id
+// when its submission is still unanswered; results split into chunks
 // are downloaded (and gunzipped) in order. An expired session token is renewed, and an expired
 // master token leads to a fresh login, without the caller noticing (a fresh login starts a new
 // session, so session state set by earlier statements, e.g. USE, is then lost).
@@ -20,7 +22,8 @@
 // the warehouse accepted it, and never reports success.
 //
 // Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
-// its code, SQL state, query id and message. Thread-safety: statements may run from several
+// its code, SQL state, query id and message, and for an answer it cannot read (a field missing
+// or of the wrong kind); a running statement is aborted whatever the failure. Thread-safety: statements may run from several
 // threads at once; `close` must not race with them.
 #pragma once
 
@@ -68,11 +71,14 @@ class Connection {
   // Submits the statement, waits for its end and returns its answer's "data"; throws its error.
   nlohmann::json run_statement(std::string_view statement, bool file_transfer);
   QueryResult put_files(std::string_view statement, const nlohmann::json& data);
-  // Polls a running statement until it ends or outruns the statement timeout.
-  nlohmann::json wait_for_result(nlohmann::json envelope, const std::string& request_id,
-                                 std::chrono::steady_clock::time_point deadline);
-  // Aborts the statement of a cancelled caller on the warehouse and throws the cancellation.
-  [[noreturn]] void stop_cancelled(const std::string& query_id, const std::string& request_id);
+  // Polls a running statement until it ends, its deadline passes or its caller cancels; returns
+  // the last answer. `query_id` is set as soon as the warehouse names the statement.
+  nlohmann::json wait_for_result(nlohmann::json envelope,
+                                 std::chrono::steady_clock::time_point deadline,
+                                 std::string& query_id);
+  // Aborts a statement whose caller cancelled or ran out of time, and throws that (SQL state
+  // 57014).
+  [[noreturn]] void stop_statement(const std::string& query_id, const std::string& request_id);
   // Asks the warehouse to stop a statement; a failure is logged, never thrown.
   void abort_statement(const std::string& query_id, const std::string& request_id) noexcept;
   QueryResult read_result(const nlohmann::json& data);

@@ -54,11 +54,11 @@ struct ConnectionOptions {
   // Bound on each single HTTP exchange after login (queries are polled, so a long query is not
   // bounded by it).
   std::chrono::milliseconds request_timeout{std::chrono::seconds(90)};
-  // Bound on one statement, from its submission to its result (checked between polls, so it
-  // may be overrun by one poll). A statement still running then is aborted on the warehouse and
-  // fails with SnowflakeError, SQL state 57014.
+  // Bound on one statement, from its submission (retries and their waits included) to its
+  // result; the abort that follows takes at most 5 s more. A statement still running then is
+  // aborted on the warehouse and fails with SnowflakeError, SQL state 57014.
   std::chrono::milliseconds statement_timeout{std::chrono::minutes(10)};
-  // Retries of a login or query submission after a connection error, 429 or 5xx answer.
+  // Retries of a login or query submission after a connection error, 408, 429 or 5xx answer.
   int max_retries = 7;
   // Waits between retries and polls; tests replace it to run without sleeping.
   std::function<void(std::chrono::milliseconds)> sleep;

@@ -11,7 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/errors/errors.hpp"
-#include "platform/snowflake/internal/encoding.hpp"
+#include "platform/text/ascii_case.hpp"
+#include "platform/text/base64.hpp"
 
 namespace platform::snowflake {
 namespace {
@@ -60,7 +61,7 @@ std::string fingerprint_of(EVP_PKEY* key) {
   SHA256(der, static_cast<size_t>(length), digest);
   OPENSSL_free(der);
   return "SHA256:" +
-         internal::base64(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest)));
+         text::base64(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest)));
 }
 
 std::string sign_rs256(EVP_PKEY* key, std::string_view data) {
@@ -80,12 +81,6 @@ std::string sign_rs256(EVP_PKEY* key, std::string_view data) {
   return signature;
 }
 
-std::string upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 }  // namespace
 
 std::string public_key_fingerprint(std::string_view private_key_pem, std::string_view passphrase) {
@@ -97,15 +92,16 @@ std::string make_key_pair_jwt(std::string_view account, std::string_view user,
                               std::string_view private_key_pem, std::string_view passphrase,
                               std::time_t now) {
   const Key key = read_private_key(private_key_pem, passphrase);
-  const std::string subject = upper(account.substr(0, account.find('.'))) + "." + upper(user);
+  const std::string subject =
+      text::to_ascii_upper(account.substr(0, account.find('.'))) + "." + text::to_ascii_upper(user);
   nlohmann::ordered_json payload;
   payload["iss"] = subject + "." + fingerprint_of(key.get());
   payload["sub"] = subject;
   payload["iat"] = static_cast<std::int64_t>(now);
   payload["exp"] = static_cast<std::int64_t>(now) + kJwtLifetimeSeconds;
-  const std::string signing_input = internal::base64url(R"({"alg":"RS256","typ":"JWT"})") + "." +
-                                    internal::base64url(payload.dump());
-  return signing_input + "." + internal::base64url(sign_rs256(key.get(), signing_input));
+  const std::string signing_input =
+      text::base64url(R"({"alg":"RS256","typ":"JWT"})") + "." + text::base64url(payload.dump());
+  return signing_input + "." + text::base64url(sign_rs256(key.get(), signing_input));
 }
 
 }  // namespace platform::snowflake

@@ -1,18 +1,20 @@
 #include "platform/snowflake/rest_client.hpp"
 
 #include <algorithm>
-#include <random>
-#include <thread>
 
 #include <fmt/format.h>
 
+#include "platform/cancellation/cancellation_scope.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/http/http_client.hpp"
+#include "platform/http/percent_encoding.hpp"
 #include "platform/json/depth_limited_parse.hpp"
 #include "platform/log/log.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
+#include "platform/snowflake/internal/envelope.hpp"
 #include "platform/snowflake/key_pair_jwt.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/redact.hpp"
 #include "platform/uuid/uuid.hpp"
 
 namespace platform::snowflake {
@@ -25,10 +27,15 @@ constexpr std::string_view kClientAppId = "OrvaneSemanticAgent";
 constexpr std::string_view kClientVersion = "1.0.0";
 constexpr std::string_view kSessionExpired = "390112";
 constexpr std::string_view kMasterTokenExpired = "390114";
+// The warehouse does not know the token, e.g. after it restarted and forgot its sessions.
+constexpr std::string_view kInvalidToken = "390104";
 // Enough for a renewal followed by a re-login; more means the server keeps refusing.
 constexpr int kMaxReplays = 3;
 constexpr milliseconds kBackoffBase{1000};
 constexpr milliseconds kBackoffCap{16000};
+
+using internal::code_of;
+using internal::succeeded;
 
 std::int64_t epoch_millis() {
   return std::chrono::duration_cast<milliseconds>(
@@ -36,32 +43,12 @@ std::int64_t epoch_millis() {
       .count();
 }
 
-std::string code_of(const nlohmann::json& envelope) {
-  const auto it = envelope.find("code");
-  if (it == envelope.end() || it->is_null()) return "";
-  return it->is_string() ? it->get<std::string>() : it->dump();
-}
-
-bool succeeded(const nlohmann::json& envelope) { return envelope.value("success", false); }
-
+// A member as text for an error message, whatever its kind; empty when absent or null.
 std::string text_field(const nlohmann::json& object, std::string_view key) {
   if (!object.is_object()) return "";
   const auto it = object.find(key);
   if (it == object.end() || it->is_null()) return "";
   return it->is_string() ? it->get<std::string>() : it->dump();
-}
-
-bool retryable_status(long status) {
-  return status == 408 || status == 429 || (status >= 500 && status < 600);
-}
-
-// Decorrelated jitter: the next wait lies between the base and three times the last one.
-milliseconds next_backoff(milliseconds previous) {
-  thread_local std::mt19937 random(std::random_device{}());
-  const double low = static_cast<double>(kBackoffBase.count());
-  const double high = std::max(low, 3.0 * static_cast<double>(previous.count()));
-  std::uniform_real_distribution<double> spread(low, high);
-  return std::min(kBackoffCap, milliseconds(static_cast<long long>(spread(random))));
 }
 
 std::string authenticator_name(Authenticator authenticator) {
@@ -82,7 +69,7 @@ std::string with_query(std::string url,
                        const std::vector<std::pair<std::string, std::string>>& query) {
   for (const auto& [name, value] : query) {
     url += url.find('?') == std::string::npos ? '?' : '&';
-    url += internal::url_encode(name) + "=" + internal::url_encode(value);
+    url += http::percent_encode(name) + "=" + http::percent_encode(value);
   }
   return url;
 }
@@ -98,48 +85,37 @@ struct SendPlan {
   Clock::time_point deadline = Clock::time_point::max();
 };
 
-// Sends, retrying connection errors and retryable statuses as the plan allows. Returns the last
-// result.
-http::Result send(const SendPlan& plan, const RestClient& client) {
+// Sends through the shared retry loop, marking every attempt with a fresh request_guid and every
+// retry with its count, reason and the time of the first attempt. Returns the last result.
+http::Result send(const SendPlan& plan, const ConnectionOptions& options) {
   const std::int64_t first_attempt_millis = epoch_millis();
-  milliseconds backoff = kBackoffBase;
-  long last_reason = 0;  // the last status, or 0 for a connection error
-  for (int attempt = 0;; ++attempt) {
-    std::vector<std::pair<std::string, std::string>> markers{{"request_guid", platform::uuid::uuid4()}};
-    http::Request request{.method = plan.method,
-                          .headers = plan.headers,
-                          .schemes = http::Schemes::kHttpsOrLoopbackHttp};
-    const auto remaining = std::chrono::duration_cast<milliseconds>(plan.deadline - Clock::now());
-    request.total_timeout = std::max(milliseconds(1), std::min(plan.request_timeout, remaining));
-    request.connect_timeout = std::min(request.connect_timeout, request.total_timeout);
-    if (plan.body) request.body = plan.body();
-    if (attempt > 0) {
-      markers.emplace_back("retryCount", std::to_string(attempt));
-      markers.emplace_back("retryReason", std::to_string(last_reason));
+  const http::Request request{.method = plan.method,
+                              .url = plan.url,
+                              .headers = plan.headers,
+                              .total_timeout = plan.request_timeout,
+                              .schemes = http::Schemes::kHttpsOrLoopbackHttp};
+  http::RetryPolicy policy{.max_retries = plan.retry ? plan.max_retries : 0,
+                           .initial_backoff = kBackoffBase,
+                           .max_backoff = kBackoffCap,
+                           .deadline = plan.deadline,
+                           .sleep = options.sleep};
+  policy.prepare_attempt = [&](http::Request& attempt_request, const http::Attempt& attempt) {
+    std::vector<std::pair<std::string, std::string>> markers{
+        {"request_guid", platform::uuid::uuid4()}};
+    if (attempt.number > 0) {
+      platform::log::debug("Warehouse request to {} failed ({}); retry {}",
+                           text::without_user_info(plan.url),
+                           attempt.retry_reason == 0 ? std::string("no answer")
+                                                     : fmt::format("HTTP {}", attempt.retry_reason),
+                           attempt.number);
+      markers.emplace_back("retryCount", std::to_string(attempt.number));
+      markers.emplace_back("retryReason", std::to_string(attempt.retry_reason));
       markers.emplace_back("clientStartTime", std::to_string(first_attempt_millis));
     }
-    request.url = with_query(plan.url, markers);
-    http::Result result = http::perform(request);
-
-    const bool transient = result.ok() ? retryable_status(result.response().status)
-                                       : http::is_transient(result.error());
-    if (!plan.retry || !transient || attempt >= plan.max_retries) return result;
-    last_reason = result.ok() ? result.response().status : 0;
-
-    milliseconds delay = backoff = next_backoff(backoff);
-    if (result.ok()) {
-      if (auto retry_after = result.response().header("Retry-After")) {
-        if (auto asked = http::parse_retry_after(*retry_after))
-          delay = std::min(*asked, kBackoffCap);
-      }
-    }
-    if (Clock::now() + delay >= plan.deadline) return result;
-    platform::log::debug("Warehouse request to {} failed ({}); retry {} in {} ms", plan.url,
-                         result.ok() ? fmt::format("HTTP {}", result.response().status)
-                                     : std::string(http::to_string(result.error())),
-                         attempt + 1, delay.count());
-    client.sleep(delay);
-  }
+    attempt_request.url = with_query(attempt_request.url, markers);
+    if (plan.body) attempt_request.body = plan.body();
+  };
+  return http::perform_with_retries(request, policy);
 }
 
 // The envelope of an answer: the parsed JSON body. An answer with an error status but a
@@ -169,13 +145,8 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
 
 }  // namespace
 
-bool refuses_session_token(const http::Response& response) {
-  if (response.status == 401) return true;
-  // Only the root's code is read, so the body's depth is its reader's to check.
-  const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
-  if (!body.is_object()) return false;
-  const auto code = body.find("code");
-  return code != body.end() && code->is_string() && *code == kSessionExpired;
+bool refuses_session_token(long status, std::string_view code) {
+  return status == 401 || code == kSessionExpired || code == kInvalidToken;
 }
 
 SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
@@ -204,7 +175,7 @@ std::optional<std::string> protocol_refusal(std::string_view protocol, std::stri
     return fmt::format(
         "Input should be 'https'; 'http' is accepted only for a loopback host (localhost, "
         "127.0.0.1, ::1), since passwords and tokens would travel in clear to {}",
-        host);
+        text::without_user_info(host));
   }
   return "Input should be 'https' or 'http'";
 }
@@ -227,7 +198,7 @@ void RestClient::sleep(milliseconds delay) const {
   if (options_.sleep) {
     options_.sleep(delay);
   } else {
-    std::this_thread::sleep_for(delay);
+    CancellationScope::sleep_unless_cancelled(delay);
   }
 }
 
@@ -283,16 +254,19 @@ void RestClient::login_locked() {
       .request_timeout = options_.login_timeout,
       .deadline = Clock::now() + options_.login_timeout,
   };
-  const nlohmann::json envelope = envelope_of(send(plan, *this), "the login");
+  const nlohmann::json envelope = envelope_of(send(plan, options_), "the login");
   if (!succeeded(envelope)) throw error_from_envelope(envelope);
-  const nlohmann::json& data = envelope.at("data");
-  std::lock_guard lock(state_mutex_);
-  session_token_ = text_field(data, "token");
-  master_token_ = text_field(data, "masterToken");
-  if (session_token_.empty()) {
+  const nlohmann::json& data = internal::data_of(envelope, "the login");
+  std::string session_token = internal::text_member(data, "token");
+  std::string master_token = internal::text_member(data, "masterToken");
+  if (session_token.empty()) {
     throw SnowflakeError("", "08001", "", "The warehouse's login answer holds no session token");
   }
-  platform::log::debug("Logged in to the warehouse at {} as {}", base_url_, options_.user);
+  std::lock_guard lock(state_mutex_);
+  session_token_ = std::move(session_token);
+  master_token_ = std::move(master_token);
+  platform::log::debug("Logged in to the warehouse at {} as {}", text::without_user_info(base_url_),
+                       options_.user);
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
@@ -312,16 +286,18 @@ nlohmann::json RestClient::exchange(const Call& call, const std::string& authori
       .retry = call.retry,
       .max_retries = options_.max_retries,
       .request_timeout = options_.request_timeout,
+      .deadline = call.deadline,
   };
   if (call.body) {
     const std::string body = call.body->dump();
     plan.body = [body] { return body; };
   }
   const std::string what = call.method + " " + call.path.substr(0, call.path.find('?'));
-  return envelope_of(send(plan, *this), what);
+  return envelope_of(send(plan, options_), what);
 }
 
 nlohmann::json RestClient::call(const Call& call) {
+  bool forgotten_session_replaced = false;
   for (int replay = 0;; ++replay) {
     const std::string used_token = token();
     nlohmann::json envelope = exchange(call, used_token);
@@ -330,6 +306,10 @@ nlohmann::json RestClient::call(const Call& call) {
     if (code == kSessionExpired) {
       renew_session(used_token);
     } else if (code == kMasterTokenExpired) {
+      login_again(used_token);
+    } else if (code == kInvalidToken && !forgotten_session_replaced) {
+      // Once only: a fresh session refused as well is not a forgotten one.
+      forgotten_session_replaced = true;
       login_again(used_token);
     } else {
       return envelope;
@@ -350,21 +330,26 @@ void RestClient::renew_session(const std::string& expired_token) {
       .body = nlohmann::json{{"requestType", "RENEW"}, {"oldSessionToken", expired_token}}};
   const nlohmann::json envelope = exchange(renewal, master_token);
   if (!succeeded(envelope)) {
-    if (code_of(envelope) == kMasterTokenExpired) {
-      platform::log::debug("The warehouse master token expired; logging in again");
+    const std::string code = code_of(envelope);
+    if (code == kMasterTokenExpired || code == kInvalidToken) {
+      platform::log::debug("The warehouse refused the master token ({}); logging in again", code);
       login_locked();
       return;
     }
     throw error_from_envelope(envelope);
   }
-  const nlohmann::json& data = envelope.at("data");
-  std::string session_token = text_field(data, "sessionToken");
-  if (session_token.empty()) session_token = text_field(data, "token");
+  const nlohmann::json& data = internal::data_of(envelope, "the session renewal");
+  std::string session_token = internal::text_member(data, "sessionToken");
+  if (session_token.empty()) session_token = internal::text_member(data, "token");
+  if (session_token.empty()) {
+    // Keeping the old token lets the next caller try again; an empty one would fail them all.
+    throw SnowflakeError("", "08001", "",
+                         "The warehouse's session renewal answer holds no session token");
+  }
+  std::string master = internal::text_member(data, "masterToken");
   std::lock_guard lock(state_mutex_);
   session_token_ = std::move(session_token);
-  if (std::string master = text_field(data, "masterToken"); !master.empty()) {
-    master_token_ = std::move(master);
-  }
+  if (!master.empty()) master_token_ = std::move(master);
   platform::log::debug("Renewed the warehouse session token");
 }
 
@@ -387,7 +372,8 @@ void RestClient::close_session() noexcept {
     const nlohmann::json envelope = exchange(close, used_token);
     const std::string code = code_of(envelope);
     // A session that is gone or expired is as closed as it gets.
-    if (!succeeded(envelope) && code != "390111" && code != kSessionExpired) {
+    if (!succeeded(envelope) && code != "390111" && code != kSessionExpired &&
+        code != kInvalidToken) {
       platform::log::warning("Closing the warehouse session failed: {}",
                              error_from_envelope(envelope).what());
     }

@@ -8,11 +8,13 @@
 //
 // Login tries the configured authenticator (password, key-pair JWT, OAuth or programmatic
 // access token), retrying connection errors, 408, 429 and 5xx answers with jittered backoff
-// within `login_timeout`. `call` replays an exchange after renewing an expired session token
-// (code 390112) with the master token, and after logging in again when the master token has
-// expired (390114). Retried exchanges carry a fresh request_guid and retryCount, retryReason and
-// clientStartTime in the URL; a caller's requestId stays the same, so the warehouse runs a
-// retried statement once.
+// within `login_timeout`. Exchanges go through platform::http's retry loop, so a wait between
+// attempts ends as soon as the caller's CancellationScope asks to stop. `call` replays an
+// exchange after renewing an expired session token (code 390112) with the master token, after
+// logging in again when the master token has expired (390114), and, once, after logging in
+// again when the warehouse no longer knows the session (390104, e.g. after a restart). Retried
+// exchanges carry a fresh request_guid and retryCount, retryReason and clientStartTime in the
+// URL; a caller's requestId stays the same, so the warehouse runs a retried statement once.
 //
 // Every request, chunk downloads included, goes over https, or plain http to a loopback host
 // only (a local test server); the constructor throws platform::ValueError for other options.
@@ -20,7 +22,7 @@
 // platform::json::kMaxJsonDepth deep (deeper fails with platform::ValueError).
 //
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
-// no JSON envelope, and a failed renewal. Secrets and tokens never appear in a log line or an
+// no JSON envelope or with envelope fields of the wrong kind, and a failed renewal. Secrets and tokens never appear in a log line or an
 // error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
 #pragma once
 
@@ -54,6 +56,8 @@ class RestClient {
     std::string accept = "application/json";
     // Retry connection errors, 408, 429 and 5xx (only for exchanges safe to repeat).
     bool retry = false;
+    // When the exchange, retries and waits included, must be over (a statement's deadline).
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   };
 
   // Opens a new session; a second call replaces the session.
@@ -67,14 +71,16 @@ class RestClient {
   // The current session token; empty before login.
   std::string token() const;
   // Renews the session after an exchange outside `call` (the analyst request) was refused with
-  // `expired_token`, as `call` does: with the master token, or by logging in again once that
-  // expired too. Single-flight: when another caller renewed meanwhile, nothing is sent. Throws
-  // SnowflakeError when renewal and login fail.
+  // `expired_token`, as `call` does: with the master token, or by logging in again once the
+  // warehouse refuses that too (expired or unknown). Single-flight: when another caller renewed
+  // meanwhile, nothing is sent. Throws SnowflakeError when renewal and login fail, or the renewal
+  // answer holds no session token (the old token is then kept).
   void renew_session(const std::string& expired_token);
   const ConnectionOptions& options() const { return options_; }
   // "https://<host>[:port]".
   const std::string& base_url() const { return base_url_; }
-  // Waits as the options ask (tests replace the wait).
+  // Waits as the options ask (tests replace the wait); the default wait ends early once the
+  // calling thread's CancellationScope asks to stop.
   void sleep(std::chrono::milliseconds delay) const;
 
  private:
@@ -92,9 +98,9 @@ class RestClient {
   std::string master_token_;
 };
 
-// Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or the
-// session-expired code in a JSON body.
-bool refuses_session_token(const http::Response& response);
+// Whether an answer outside the envelope protocol (status, and the "code" of its JSON body or
+// empty) refuses its session token: HTTP 401, or the code of an expired or unknown token.
+bool refuses_session_token(long status, std::string_view code);
 
 // The error a failed envelope describes: its code, SQL state, query id and message.
 SnowflakeError error_from_envelope(const nlohmann::json& envelope);

@@ -24,4 +24,12 @@ SnowflakeError::SnowflakeError(std::string code, std::string sql_state, std::str
       query_id_(std::move(query_id)),
       message_(std::move(message)) {}
 
+SnowflakeError SnowflakeError::malformed_answer(std::string message, std::string query_id) {
+  return SnowflakeError("", "", std::move(query_id), std::move(message));
+}
+
+SnowflakeError SnowflakeError::statement_stopped(std::string query_id, std::string message) {
+  return SnowflakeError("", "57014", std::move(query_id), std::move(message));
+}
+
 }  // namespace platform::snowflake

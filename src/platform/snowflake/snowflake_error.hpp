@@ -24,6 +24,11 @@ class SnowflakeError : public RuntimeError {
   SnowflakeError(std::string code, std::string sql_state, std::string query_id,
                  std::string message);
 
+  // An answer the connector cannot read: a field missing or of the wrong kind.
+  static SnowflakeError malformed_answer(std::string message, std::string query_id = "");
+  // A statement stopped on the caller's behalf (cancelled, or out of time): SQL state 57014.
+  static SnowflakeError statement_stopped(std::string query_id, std::string message);
+
   const std::string& code() const { return code_; }
   const std::string& sql_state() const { return sql_state_; }
   const std::string& query_id() const { return query_id_; }

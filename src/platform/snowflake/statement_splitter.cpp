@@ -1,4 +1,5 @@
 #include "platform/snowflake/statement_splitter.hpp"
+#include "platform/text/ascii_case.hpp"
 
 #include <cctype>
 
@@ -33,12 +34,15 @@ size_t skip_quoted(std::string_view text, size_t start, char quote, bool backsla
   return text.size();
 }
 
+// Past the line break that ends the line of `start`, or the text's end.
+size_t end_of_line(std::string_view text, size_t start) {
+  const size_t newline = text.find('\n', start);
+  return newline == std::string_view::npos ? text.size() : newline + 1;
+}
+
 // The end of the comment starting at `start`, or `start` when no comment starts there.
 size_t skip_comment(std::string_view text, size_t start) {
-  if (text.substr(start).starts_with("--")) {
-    const size_t newline = text.find('\n', start);
-    return newline == std::string_view::npos ? text.size() : newline + 1;
-  }
+  if (text.substr(start).starts_with("--")) return end_of_line(text, start);
   if (text.substr(start).starts_with("/*")) {
     const size_t close = text.find("*/", start + 2);
     return close == std::string_view::npos ? text.size() : close + 2;
@@ -89,15 +93,22 @@ std::string leading_keyword(std::string_view statement) {
       ++i;
     } else if (const size_t after_comment = skip_comment(statement, i); after_comment != i) {
       i = after_comment;
+    } else if (statement.substr(i).starts_with("//")) {
+      i = end_of_line(statement, i);
     } else {
       break;
     }
   }
   std::string keyword;
   while (i < statement.size() && std::isalpha(static_cast<unsigned char>(statement[i]))) {
-    keyword += static_cast<char>(std::toupper(static_cast<unsigned char>(statement[i++])));
+    keyword += text::ascii_upper(statement[i++]);
   }
   return keyword;
+}
+
+bool is_file_transfer(std::string_view statement) {
+  const std::string keyword = leading_keyword(statement);
+  return keyword == "PUT" || keyword == "GET";
 }
 
 }  // namespace platform::snowflake

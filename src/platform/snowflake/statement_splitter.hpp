@@ -20,7 +20,10 @@ namespace platform::snowflake {
 std::vector<std::string> split_statements(std::string_view text);
 
 // The statement's first word in upper case, after white space and comments ("PUT", "SELECT");
-// empty when there is none.
+// empty when there is none. A "//" line comment counts here, where no file URL can stand.
 std::string leading_keyword(std::string_view statement);
+
+// Whether the statement moves files between this machine and a stage: PUT or GET.
+bool is_file_transfer(std::string_view statement);
 
 }  // namespace platform::snowflake

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/text/ascii_case.hpp"
 #include "platform/text/utf8.hpp"
 
 namespace platform::text {
@@ -10,8 +11,6 @@ namespace {
 #include "platform/text/internal/lower_case_table.inc"
 
 constexpr char32_t kBlockMask = (char32_t{1} << kLowerCaseBlockShift) - 1;
-
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 }  // namespace
 

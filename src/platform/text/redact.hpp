@@ -1,6 +1,8 @@
-// Blanking a secret out of a text that may travel on (an error message, an echoed answer).
+// Blanking secrets out of texts that may travel on (an error message, an echoed answer, a log
+// line).
 //
 //   std::string shown = platform::text::redacted(provider_message, api_key);
+//   platform::log::debug("Sending to {}", platform::text::without_user_info(base_url));
 #pragma once
 
 #include <string>
@@ -23,5 +25,14 @@ inline std::string redacted(std::string_view text, std::string_view secret) {
   }
   return result.append(text.substr(start));
 }
+
+// `url` as it may be shown: without the user information of its authority, where a password
+// goes ("https://user:pw@host/v1" gives "https://host/v1", "postgresql://u:p@db/x" gives
+// "postgresql://db/x"). The authority follows "<scheme>://", or starts the text when there is
+// no scheme (the form "user:pw@host/v1" that a client may guess "http://" for), and ends at the
+// first "/", "?" or "#"; the user information is everything up to its last "@". Texts without
+// user information come back unchanged. Every URL that reaches a log line or an error text goes
+// through here.
+std::string without_user_info(std::string_view url);
 
 }  // namespace platform::text

@@ -21,8 +21,11 @@ class TraceExporter {
   virtual void export_trace(const TraceRecord& trace) = 0;
 };
 
-// MLFLOW_TRACKING_URI: an http(s) URL selects the tracking server; a "file:" URI or a plain
-// path selects a local store there; unset or empty selects the local store "./mlruns".
+// MLFLOW_TRACKING_URI: an http(s):// URL selects the tracking server; a "file:" URI or a plain
+// path selects a local store there; unset or empty selects the local store "./mlruns". Any
+// other URI ("sqlite:///mlflow.db", "postgresql://...", "databricks") names a store that is not
+// served here: platform::ValueError, whose text shows the value without its user information,
+// rather than traces silently kept in a directory named after it.
 std::unique_ptr<TraceExporter> exporter_from_env();
 
 }  // namespace platform::tracing

@@ -16,8 +16,9 @@
 //   }
 //
 // The process-wide tracer (`tracer()`) stores where MLFLOW_TRACKING_URI says
-// (exporter_from_env in trace_exporter.hpp), created on first use; it flushes when the
-// process ends. Tracing problems are logged, never thrown. Thread-safe.
+// (exporter_from_env in trace_exporter.hpp), created on first use, which throws for a URI of a
+// store that is not served; it flushes when the process ends. Export problems are logged, never
+// thrown. Thread-safe.
 #pragma once
 
 #include <functional>

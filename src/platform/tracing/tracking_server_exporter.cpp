@@ -1,6 +1,5 @@
 #include "platform/tracing/tracking_server_exporter.hpp"
 
-#include <curl/curl.h>
 #include <fmt/format.h>
 
 #include <cstdlib>
@@ -8,8 +7,11 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/errors/errors.hpp"
+#include "platform/http/percent_encoding.hpp"
 #include "platform/json/json_writer.hpp"
 #include "platform/json/ordered_json.hpp"
+#include "platform/text/base64.hpp"
+#include "platform/text/redact.hpp"
 
 namespace platform::tracing {
 
@@ -18,34 +20,6 @@ namespace {
 std::string env_text(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string base64(const std::string& bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const unsigned n = (static_cast<unsigned char>(bytes[i]) << 16) |
-                       (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                       static_cast<unsigned char>(bytes[i + 2]);
-    for (int shift = 18; shift >= 0; shift -= 6) out += kAlphabet[(n >> shift) & 63];
-  }
-  if (i < bytes.size()) {
-    unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    out += kAlphabet[(n >> 18) & 63];
-    out += kAlphabet[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
-std::string url_escape(const std::string& text) {
-  std::unique_ptr<char, decltype(&curl_free)> escaped(
-      curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size())), &curl_free);
-  return escaped ? std::string(escaped.get()) : text;
 }
 
 Value key_values(const Value::Map& entries) {
@@ -66,7 +40,7 @@ std::vector<http::Header> tracking_auth_from_env() {
   const std::string user = env_text("MLFLOW_TRACKING_USERNAME");
   const std::string password = env_text("MLFLOW_TRACKING_PASSWORD");
   if (!user.empty() || !password.empty()) {
-    return {{"Authorization", "Basic " + base64(user + ":" + password)}};
+    return {{"Authorization", "Basic " + text::base64(user + ":" + password)}};
   }
   return {};
 }
@@ -90,8 +64,8 @@ Value TrackingServerExporter::call(const std::string& method, const std::string&
   http::RetryPolicy retry{.max_retries = 1, .initial_backoff = std::chrono::milliseconds(200)};
   const http::Result result = http::perform_with_retries(request, retry);
   if (!result.ok()) {
-    throw RuntimeError(
-        fmt::format("tracking server at {} unreachable: {}", base_, result.error_message()));
+    throw RuntimeError(fmt::format("tracking server at {} unreachable: {}",
+                                   text::without_user_info(base_), result.error_message()));
   }
   const http::Response& response = result.response();
   if (status != nullptr) *status = response.status;
@@ -110,8 +84,9 @@ std::string TrackingServerExporter::experiment_id(const std::string& name) {
   }
   long status = 0;
   Value found =
-      call("GET", "/api/2.0/mlflow/experiments/get-by-name?experiment_name=" + url_escape(name), "",
-           &status);
+      call("GET",
+           "/api/2.0/mlflow/experiments/get-by-name?experiment_name=" + http::percent_encode(name),
+           "", &status);
   std::string id;
   if (status == 200) {
     const Value* experiment = found.find("experiment");

@@ -74,8 +74,10 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       path.join(binDir, 'fake_llm'), [llmScript], /^(http:\/\/127\.0\.0\.1:\d+\/v1)$/m, { stdin: 'pipe' });
     started.push(llmProgram.child);
     const tlsDir = path.join(workDir, 'warehouse-tls');
+    const stageDir = path.join(workDir, 'warehouse-stages');
+    mkdirSync(stageDir, { recursive: true });
     const warehouseArgs = ['--port', '0', '--sqlite', path.join(workDir, 'warehouse.sqlite'),
-      '--seed-sql', warehouseSql, '--tls-dir', tlsDir];
+      '--seed-sql', warehouseSql, '--tls-dir', tlsDir, '--stage-dir', stageDir];
     if (analystScript) warehouseArgs.push('--analyst-script', analystScript);
     const warehouseProgram = await startProgram(
       path.join(binDir, 'fake_snowflake'), warehouseArgs, /^listening on 127\.0\.0\.1:(\d+)$/m);
@@ -99,10 +101,14 @@ export async function startFakes({ binDir, workDir, catalogue, warehouseSql, llm
       llmUrl: llmProgram.match[1],
       warehousePort,
       caFile,
+      stageDir,  // where uploads to the warehouse's stages land
       warehouseState: () => control('GET', '/__fake__/state'),
       addAnalystAnswers: (answers) => control('POST', '/__fake__/analyst-answers', answers),
       // A frozen warehouse takes requests and never answers them, until thawed.
       setWarehouseFrozen: (frozen) => control('POST', '/__fake__/frozen', { frozen }),
+      // {path_prefix, status, times, body, retry_after, hold_ms}: see the fake's header.
+      injectFault: (fault) => control('POST', '/__fake__/faults', fault),
+      forgetSessions: () => control('POST', '/__fake__/forget-sessions'),
       stop: () => Promise.all([
         stopProgram(catalogueProgram.child),
         stopProgram(llmProgram.child, (c) => c.stdin.end()),
@@ -155,15 +161,16 @@ export function serverEnvironment({ fakes, workDir, temp }) {
 const withoutUnset = (env) => Object.fromEntries(Object.entries(env).filter(([, v]) => v !== undefined));
 
 // Starts the server with the MCP client connected. `env` adds to or overrides the environment
-// (undefined removes a variable). With `readStderr` false nobody reads the server's standard
-// error until `stderrText()` is called (a terminal that stopped scrolling).
+// (undefined removes a variable); `command` and `args` start another form of the server. With
+// `readStderr` false nobody reads the server's standard error until `stderrText()` is called (a
+// terminal that stopped scrolling).
 export async function startServer({ binDir, workDir, fakes, env = {}, name = 'server', cwd = workDir,
-  readStderr = true }) {
+  command = path.join(binDir, 'orvane-semantic-agent'), args = [], readStderr = true }) {
   const temp = mkdtempSync(path.join(workDir, `${name}-tmp-`));
   const stderrLines = [];
   const transport = new StdioClientTransport({
-    command: path.join(binDir, 'orvane-semantic-agent'),
-    args: [],
+    command,
+    args,
     env: withoutUnset({ ...serverEnvironment({ fakes, workDir, temp }), ...env }),
     cwd,
     stderr: 'pipe',

@@ -1,7 +1,6 @@
 #include "tests/fakes/catalogue/fake_catalogue.hpp"
 
 #include <httplib.h>
-#include <strings.h>
 
 #include <condition_variable>
 #include <deque>
@@ -12,6 +11,7 @@
 
 #include "orvane/sdk/graphql_error.hpp"
 #include "platform/json/ordered_json.hpp"
+#include "platform/text/ascii_case.hpp"
 
 namespace fakes {
 namespace {
@@ -46,7 +46,7 @@ struct FakeCatalogue::State {
 
 std::optional<std::string> RecordedRequest::header(const std::string& name) const {
   for (const auto& [key, value] : headers) {
-    if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    if (platform::text::equals_ignore_case(key, name)) return value;
   }
   return std::nullopt;
 }

@@ -1,6 +1,6 @@
 // A fake catalogue server for tests: the catalogue's GraphQL endpoint (POST /api/graphql) on
 // 127.0.0.1, answering from an in-memory catalogue filled from a JSON fixture (the fixture format
-// of orvane/sdk/in_memory_graph.hpp). Tests start it in-process; the program fake_catalogue runs
+// of in_memory_graph.hpp). Tests start it in-process; the program fake_catalogue runs
 // the same server by hand.
 //
 //   fakes::FakeCatalogue fake({.fixture_path = "tests/data/catalogue/sales.json", .token = "t"});
@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "orvane/sdk/in_memory_graph.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 
 namespace fakes {
 

@@ -9,18 +9,13 @@
 #include <set>
 
 #include "platform/snowflake/file_transfer/sigv4.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "tests/fakes/common/loopback_server.hpp"
 
 namespace fakes {
 namespace {
 
 namespace sigv4 = platform::snowflake::file_transfer;
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 struct Credential {
   std::string secret, session_token;  // S3 only
@@ -161,7 +156,7 @@ struct FakeObjectStore::Impl {
     }
     StoredObject object{.bytes = request.body};
     for (const auto& [name, value] : request.headers) {
-      const std::string header = lower(name);
+      const std::string header = platform::text::to_ascii_lower(name);
       if (header.starts_with(metadata_prefix)) {
         object.metadata[header.substr(metadata_prefix.size())] = value;
       }

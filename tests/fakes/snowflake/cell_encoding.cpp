@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 namespace fakes::warehouse {
 namespace {
 
@@ -213,7 +213,7 @@ std::string encode_real(const SqliteValue& value) {
 std::string encode_boolean(const SqliteValue& value) {
   if (value.storage == SQLITE_INTEGER) return value.integer != 0 ? "1" : "0";
   if (value.storage == SQLITE_FLOAT) return value.real != 0 ? "1" : "0";
-  const std::string lower = lower_ascii(value.bytes);
+  const std::string lower = platform::text::to_ascii_lower(value.bytes);
   for (const char* yes : {"true", "t", "yes", "y", "on", "1"}) {
     if (lower == yes) return "1";
   }

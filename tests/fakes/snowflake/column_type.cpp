@@ -6,7 +6,7 @@
 #include <cctype>
 #include <vector>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 namespace fakes::warehouse {
 namespace {
 
@@ -14,7 +14,7 @@ constexpr std::int64_t kMaxTextLength = 16777216;
 constexpr std::int64_t kMaxBinaryLength = 8388608;
 
 std::string upper_trimmed(std::string_view text) {
-  const std::string result = upper_ascii(std::string(text));
+  const std::string result = platform::text::to_ascii_upper(std::string(text));
   const auto first = result.find_first_not_of(' ');
   const auto last = result.find_last_not_of(' ');
   return first == std::string::npos ? "" : result.substr(first, last - first + 1);
@@ -82,7 +82,7 @@ std::optional<ColumnType> column_type_from_declared(std::string_view declared_te
   if (name == "TIMESTAMP_LTZ") return scaled("timestamp_ltz", scale);
   if (name == "TIMESTAMP_TZ") return scaled("timestamp_tz", scale);
   if (is_one_of(name, {"VARIANT", "OBJECT", "ARRAY"})) {
-    return ColumnType{lower_ascii(name), {}, {}, kMaxTextLength, kMaxTextLength};
+    return ColumnType{platform::text::to_ascii_lower(name), {}, {}, kMaxTextLength, kMaxTextLength};
   }
   if (is_one_of(name, {"BINARY", "VARBINARY", "BLOB"})) {
     const std::int64_t length = argument(0, kMaxBinaryLength);

@@ -104,10 +104,21 @@ void FakeSnowflake::Impl::route(const std::string& method, const std::string& pa
   auto wrapped = [this, handler](const httplib::Request& request, httplib::Response& response) {
     hold_while_frozen(request);
     const std::optional<InjectedFault> fault = take_fault(request);
-    if (!fault || fault->after_handling) handler(request, response);
     if (fault) {
+      const auto until = std::chrono::steady_clock::now() + fault->hold;
+      while (!stopping && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    if (!fault || fault->after_handling || fault->status == 0) handler(request, response);
+    if (fault && fault->status != 0) {
       response.status = fault->status;
-      response.set_content("injected fault " + std::to_string(fault->status), "text/plain");
+      if (fault->body.empty()) {
+        response.set_content("injected fault " + std::to_string(fault->status), "text/plain");
+      } else {
+        response.set_content(fault->body, "application/json");
+      }
+      if (!fault->retry_after.empty()) response.set_header("Retry-After", fault->retry_after);
     }
   };
   if (method == "GET") {
@@ -274,10 +285,41 @@ void FakeSnowflake::expire_master_tokens() {
   for (auto& session : impl_->sessions) session.session_expired = session.master_expired = true;
 }
 
+void FakeSnowflake::Impl::add_fault(InjectedFault fault) {
+  std::lock_guard lock(mutex);
+  faults.push_back(std::move(fault));
+}
+
 void FakeSnowflake::fail_next(const std::string& path_prefix, int status, int times,
                               bool after_handling) {
+  impl_->add_fault({.path_prefix = path_prefix,
+                    .status = status,
+                    .remaining = times,
+                    .after_handling = after_handling});
+}
+
+void FakeSnowflake::answer_next(const std::string& path_prefix, int status, std::string body,
+                                int times, std::string retry_after) {
+  impl_->add_fault({.path_prefix = path_prefix,
+                    .status = status,
+                    .remaining = times,
+                    .body = std::move(body),
+                    .retry_after = std::move(retry_after)});
+}
+
+void FakeSnowflake::hold_next(const std::string& path_prefix, std::chrono::milliseconds hold,
+                              int times) {
+  impl_->add_fault({.path_prefix = path_prefix, .remaining = times, .hold = hold});
+}
+
+void FakeSnowflake::forget_sessions() {
   std::lock_guard lock(impl_->mutex);
-  impl_->faults.push_back({path_prefix, status, times, after_handling});
+  impl_->sessions.clear();
+}
+
+void FakeSnowflake::renew_without_token() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->renewal_without_token = true;
 }
 
 void FakeSnowflake::Impl::set_frozen(bool now_frozen) {

@@ -36,6 +36,10 @@
 //   GET  /__fake__/state                  {"open_sessions": n, "analyst_answers_left": n}
 //   POST /__fake__/analyst-answers        appends scripted answers (the script file's format)
 //   POST /__fake__/frozen                 {"frozen": true|false}: see `set_frozen`
+//   POST /__fake__/faults                 {"path_prefix", "status", "times", "body",
+//                                         "retry_after", "hold_ms"}: answer_next, or hold_next
+//                                         when "hold_ms" is given
+//   POST /__fake__/forget-sessions        forget_sessions
 // A session token that is unknown answers HTTP 401 with code 390104; an expired one code 390112;
 // a closed session 390111.
 //
@@ -124,6 +128,17 @@ class FakeSnowflake {
   // While frozen, every request is received and held without an answer (a warehouse that stopped
   // answering); thawing lets the held ones go on. The control routes below always answer.
   void set_frozen(bool frozen);
+  // The same, answering `body` as JSON (malformed envelopes, say) and a Retry-After header when
+  // `retry_after` is not empty, without handling the request.
+  void answer_next(const std::string& path_prefix, int status, std::string body, int times = 1,
+                   std::string retry_after = "");
+  // The next `times` requests whose path starts with `path_prefix` are held for `hold` before
+  // they are handled (a warehouse that hangs); stopping the fake releases them.
+  void hold_next(const std::string& path_prefix, std::chrono::milliseconds hold, int times = 1);
+  // Forgets every session, as a restarted warehouse does: their tokens become unknown (390104).
+  void forget_sessions();
+  // Later renewals succeed but their answer holds no session token.
+  void renew_without_token();
   // How later PUT statements are answered (credentials can change between statements).
   void set_stage_location(FakeStageLocation location);
   // Where LOCAL_FS stages live.

@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -49,9 +50,12 @@ struct ResultChunk {
 
 struct InjectedFault {
   std::string path_prefix;
-  int status = 0;
+  int status = 0;  // 0: handled as usual (after the hold)
   int remaining = 0;
   bool after_handling = false;
+  std::string body;  // JSON answered instead of "injected fault <status>"
+  std::string retry_after;
+  std::chrono::milliseconds hold{0};
 };
 
 struct FakeSnowflake::Impl {
@@ -70,6 +74,7 @@ struct FakeSnowflake::Impl {
 
   // Logged-in sessions not yet closed. Call with `mutex` held.
   int open_session_count() const;
+  void add_fault(InjectedFault fault);
   std::string new_token(const char* kind);
   std::string new_query_id();
   // The request body, inflated when it arrived gzip-compressed.
@@ -89,6 +94,7 @@ struct FakeSnowflake::Impl {
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;
+  std::atomic<bool> stopping{false};  // releases held requests
 
   mutable std::mutex mutex;
   warehouse::SqlEngine engine;
@@ -101,8 +107,8 @@ struct FakeSnowflake::Impl {
   std::vector<InjectedFault> faults;
   std::deque<std::pair<int, std::string>> analyst_answers;
   std::uint64_t counter = 0;
+  bool renewal_without_token = false;
   bool frozen = false;
-  bool stopping = false;
   std::condition_variable thawed;  // with `mutex`
 
   // Holds a request while the fake is frozen (control routes are never held).

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 namespace fakes::warehouse {
 namespace {
 
@@ -101,7 +101,8 @@ std::optional<std::string> login_jwt_problem(const std::string& token,
   if (!signature_matches(key.get(), token.substr(0, second_dot), *signature)) {
     return "the signature does not match the registered public key";
   }
-  const std::string subject = upper_ascii(account) + "." + upper_ascii(user);
+  const std::string subject =
+      platform::text::to_ascii_upper(account) + "." + platform::text::to_ascii_upper(user);
   if (claims.value("sub", "") != subject) return "the subject is not " + subject;
   if (claims.value("iss", "") != subject + "." + public_key_fingerprint(public_key_pem)) {
     return "the issuer does not name the registered key's fingerprint";

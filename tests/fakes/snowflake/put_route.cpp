@@ -4,7 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "tests/fakes/snowflake/fake_snowflake_impl.hpp"
 
 namespace fakes {
@@ -60,7 +60,7 @@ std::optional<ParsedPut> parse_put(const std::string& sql) {
   at += 3;
   ParsedPut put;
   const auto file = word(sql, at);
-  if (!file || warehouse::lower_ascii(file->substr(0, 7)) != "file://") return std::nullopt;
+  if (!file || platform::text::to_ascii_lower(file->substr(0, 7)) != "file://") return std::nullopt;
   put.path = file->substr(7);
   const auto stage = word(sql, at);
   if (!stage || !stage->starts_with('@')) return std::nullopt;
@@ -82,14 +82,14 @@ std::optional<ParsedPut> parse_put(const std::string& sql) {
     while (end < sql.size() &&
            (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_'))
       ++end;
-    const std::string option = warehouse::upper_ascii(sql.substr(at, end - at));
+    const std::string option = platform::text::to_ascii_upper(sql.substr(at, end - at));
     at = end;
     skip_space(sql, at);
     if (option.empty() || at >= sql.size() || sql[at] != '=') return std::nullopt;
     ++at;
     const auto value = word(sql, at);
     if (!value) return std::nullopt;
-    put.options[option] = warehouse::upper_ascii(*value);
+    put.options[option] = platform::text::to_ascii_upper(*value);
   }
   return put;
 }
@@ -104,7 +104,7 @@ bool option_is(const ParsedPut& put, const char* name, bool fallback) {
 bool is_put(const std::string& sql) {
   size_t at = 0;
   skip_space(sql, at);
-  return warehouse::upper_ascii(sql.substr(at, 3)) == "PUT" &&
+  return platform::text::to_ascii_upper(sql.substr(at, 3)) == "PUT" &&
          (sql.size() == at + 3 || std::isspace(static_cast<unsigned char>(sql[at + 3])));
 }
 
@@ -154,8 +154,8 @@ Json put_answer(Impl& fake, const std::string& sql, const std::string& query_id)
   Json data{{"command", "UPLOAD"},
             {"src_locations", Json::array({put->path})},
             {"autoCompress", option_is(*put, "AUTO_COMPRESS", true)},
-            {"sourceCompression",
-             warehouse::lower_ascii(put->options.value("SOURCE_COMPRESSION", "AUTO_DETECT"))},
+            {"sourceCompression", platform::text::to_ascii_lower(
+                                      put->options.value("SOURCE_COMPRESSION", "AUTO_DETECT"))},
             {"parallel", 4},
             {"overwrite", option_is(*put, "OVERWRITE", false)},
             {"clientShowEncryptionParameter", false},

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "tests/fakes/snowflake/column_type.hpp"
 #include "tests/fakes/snowflake/fake_snowflake_impl.hpp"
 #include "tests/fakes/snowflake/gzip.hpp"
@@ -22,7 +22,7 @@ Clock::duration requested_wait(const std::string& sql) {
       R"(SYSTEM\$WAIT\s*\(\s*([0-9]*\.?[0-9]+)\s*(?:,\s*'(\w+)'\s*)?\))", std::regex::icase);
   std::smatch match;
   if (!std::regex_search(sql, match, wait_call)) return Clock::duration::zero();
-  const std::string unit = warehouse::upper_ascii(match[2].str());
+  const std::string unit = platform::text::to_ascii_upper(match[2].str());
   const double scale = unit == "MILLISECONDS" ? 0.001 : unit == "MINUTES" ? 60 : 1;
   return std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(std::stod(match[1].str()) * scale));

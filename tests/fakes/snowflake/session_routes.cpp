@@ -1,5 +1,5 @@
 // Login, token renewal, heartbeat, telemetry and close.
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "tests/fakes/snowflake/fake_snowflake_impl.hpp"
 #include "tests/fakes/snowflake/jwt_verifier.hpp"
 
@@ -16,7 +16,7 @@ struct Refusal {
 
 // User names are case-insensitive in the warehouse.
 bool same_user(const std::string& left, const std::string& right) {
-  return warehouse::lower_ascii(left) == warehouse::lower_ascii(right);
+  return platform::text::equals_ignore_case(left, right);
 }
 
 // Why the login body's credentials are refused, or nullopt when they are good.
@@ -109,11 +109,12 @@ void renew(FakeSnowflake::Impl& fake, const httplib::Request& request,
   session->session_token = fake.new_token("session");
   session->session_expired = false;
   session->session_issued = std::chrono::steady_clock::now();
-  const Json data{{"sessionToken", session->session_token},
-                  {"validityInSecondsST", kSessionValiditySeconds},
-                  {"masterToken", session->master_token},
-                  {"validityInSecondsMT", kMasterValiditySeconds},
-                  {"sessionId", session->id}};
+  Json data{{"sessionToken", session->session_token},
+            {"validityInSecondsST", kSessionValiditySeconds},
+            {"masterToken", session->master_token},
+            {"validityInSecondsMT", kMasterValiditySeconds},
+            {"sessionId", session->id}};
+  if (fake.renewal_without_token) data.erase("sessionToken");
   FakeSnowflake::Impl::reply(response, FakeSnowflake::Impl::envelope(data));
 }
 

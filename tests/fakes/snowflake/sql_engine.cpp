@@ -4,7 +4,7 @@
 #include <cctype>
 #include <memory>
 
-#include "tests/fakes/snowflake/ascii_case.hpp"
+#include "platform/text/ascii_case.hpp"
 #include "tests/fakes/snowflake/cell_encoding.hpp"
 
 namespace fakes::warehouse {
@@ -38,7 +38,7 @@ std::string leading_words(const std::string& sql, size_t count) {
         ++end;
       }
       if (end == i) break;
-      words += (words.empty() ? "" : " ") + upper_ascii(sql.substr(i, end - i));
+      words += (words.empty() ? "" : " ") + platform::text::to_ascii_upper(sql.substr(i, end - i));
       i = end;
       --count;
     }
@@ -143,7 +143,7 @@ std::string warehouse_column_name(const std::string& name, const std::string& sq
                         return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
                       });
   const bool quoted = sql.find('"' + name + '"') != std::string::npos;
-  return simple && !quoted ? upper_ascii(name) : name;
+  return simple && !quoted ? platform::text::to_ascii_upper(name) : name;
 }
 
 // A column's type from the first non-null value (integers mixed with floats are real).
@@ -256,7 +256,7 @@ StatementResult SqlEngine::execute(const std::string& sql, const nlohmann::json&
     auto type = column_type_from_declared(declared ? declared : "");
     result.columns.push_back(
         {warehouse_column_name(sqlite3_column_name(statement.get(), column), sql),
-         table ? upper_ascii(table) : "",
+         table ? platform::text::to_ascii_upper(table) : "",
          type ? *type : inferred_type(values, static_cast<size_t>(column))});
   }
   try {

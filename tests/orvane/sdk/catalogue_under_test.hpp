@@ -6,8 +6,8 @@
 #include <string>
 
 #include "orvane/sdk/http_graph.hpp"
-#include "orvane/sdk/in_memory_graph.hpp"
 #include "tests/fakes/catalogue/fake_catalogue.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 
 namespace orvane_test {
 

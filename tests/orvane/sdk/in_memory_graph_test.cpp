@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "orvane/sdk/graphql_error.hpp"
-#include "orvane/sdk/in_memory_graph.hpp"
 #include "orvane/sdk/internal/graphql_text.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
+#include "tests/fakes/catalogue/internal/selection_set.hpp"
 #include "tests/support/expect_throw.hpp"
 
 namespace {

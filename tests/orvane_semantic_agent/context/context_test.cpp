@@ -6,9 +6,9 @@
 #include <thread>
 #include <type_traits>
 
-#include "orvane/sdk/in_memory_graph.hpp"
 #include "orvane_semantic_agent/version.hpp"
 #include "platform/errors/errors.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 #include "tests/support/expect_throw.hpp"
 
 namespace orvane_semantic_agent {

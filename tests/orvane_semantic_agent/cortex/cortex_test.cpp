@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <spdlog/sinks/ostream_sink.h>
 
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -62,7 +64,7 @@ class CortexTest : public osa_test::FakeWarehouseTest {
 
 TEST(AnalystRequest, AddressesTheHostWithTheTwoHeadersInOrder) {
   const platform::http::Request request =
-      internal::make_analyst_request("acct.example.com:8443", "tok", "{}");
+      internal::make_analyst_request("https", "acct.example.com:8443", "tok", "{}");
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.url, "https://acct.example.com:8443/api/v2/cortex/analyst/message");
   ASSERT_EQ(request.headers.size(), 2u);
@@ -185,6 +187,37 @@ TEST_F(CortexTest, RefusesAnswersTooLargeOrNestedTooDeeply) {
   fake_->add_analyst_answer(200, R"({"message":{"content":)" + deep + "}}");
   EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
                    "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
+}
+
+TEST_F(CortexTest, ReadsADeeplyNestedAnswerOnlyAsFarAsItsDepthLimit) {
+  // Parsed whole, 4 MiB of "[" would take hundreds of MiB before the depth check refused it.
+  const std::string deep(std::size_t{4} << 20, '[');
+  fake_->add_analyst_answer(200, deep);
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+                   "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "KiB more at the peak";
+}
+
+TEST_F(CortexTest, ReachesTheAnalystOverTheConnectionsOwnLoopbackHttp) {
+  conn_.reset();
+  start({.tls = false});
+  conn_ = platform::snowflake::Connection::open(options());
+  fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"text","text":"plain"}]}})");
+  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+            std::vector<AnalystEntry>{std::string("plain")});
+}
+
+TEST_F(CortexTest, LogsInAgainWhenTheWarehouseForgotTheSession) {
+  fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"text","text":"back"}]}})");
+  fake_->forget_sessions();
+  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+            std::vector<AnalystEntry>{std::string("back")});
+  EXPECT_EQ(requests_to("/session/v1/login-request").size(), 2u);
+  EXPECT_EQ(analyst_requests().size(), 2u);
 }
 
 TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {

@@ -1,10 +1,10 @@
-// What a hard-coded model path may point at: only a regular file within the YAML limit is read.
+// What the model file read accepts, and that hostile paths fail at once without filling memory.
 #include "orvane_semantic_agent/cortex_analyst_mcp/model_file_reader.hpp"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,56 +12,69 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/yaml/yaml.hpp"
+#include "tests/support/expect_throw.hpp"
 #include "tests/support/paths.hpp"
 
 namespace orvane_semantic_agent::cortex_analyst_mcp {
 namespace {
 
-using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
-std::string failure_of(const std::string& path) {
-  try {
-    read_model_file(path);
-  } catch (const platform::RuntimeError& error) {
-    return error.what();
-  }
-  return "no failure";
+long peak_kilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
-TEST(ModelFileReader, ReadsARegularFileWhole) {
+TEST(ReadModelFile, ReadsARegularFileAlsoThroughALink) {
   osa_test::ScratchDir scratch;
-  const auto path = scratch.path() / "model.yml";
-  std::ofstream(path) << "name: shop\ntables: []\n";
-  EXPECT_EQ(read_model_file(path.string()), "name: shop\ntables: []\n");
+  const fs::path file = scratch.path() / "model.yml";
+  std::ofstream(file) << "name: shop\ntables: []\n";
+  fs::create_symlink(file, scratch.path() / "link.yml");
+  EXPECT_EQ(read_model_file(file.string()), "name: shop\ntables: []\n");
+  EXPECT_EQ(read_model_file((scratch.path() / "link.yml").string()), "name: shop\ntables: []\n");
 }
 
-TEST(ModelFileReader, RefusesWhatIsNotARegularFileWithoutWaitingOrReading) {
+TEST(ReadModelFile, NamesTheSystemsReason) {
   osa_test::ScratchDir scratch;
-  const auto fifo = scratch.path() / "model.fifo";
+  const std::string missing = (scratch.path() / "missing.yml").string();
+  EXPECT_THROW_MSG(
+      read_model_file(missing), platform::RuntimeError,
+      "Cannot read the semantic model file " + missing + ": No such file or directory");
+  EXPECT_THROW_MSG(
+      read_model_file(scratch.path().string()), platform::RuntimeError,
+      "Cannot read the semantic model file " + scratch.path().string() + ": Is a directory");
+}
+
+// A FIFO without a writer would hold the call forever; /dev/zero and a file far beyond the YAML
+// limit would be read into memory before anything refused them.
+TEST(ReadModelFile, RefusesWhatIsNoRegularFileOrTooLargePromptlyWithBoundedMemory) {
+  osa_test::ScratchDir scratch;
+  const std::string fifo = (scratch.path() / "model.fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const auto began = std::chrono::steady_clock::now();
-  EXPECT_EQ(failure_of(fifo.string()),
-            "Cannot read the semantic model file " + fifo.string() + ": not a regular file");
-  EXPECT_EQ(failure_of("/dev/zero"),
-            "Cannot read the semantic model file /dev/zero: not a regular file");
-  EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
-  EXPECT_EQ(failure_of(scratch.path().string()),
-            "Cannot read the semantic model file " + scratch.path().string() + ": Is a directory");
-  const auto missing = scratch.path() / "missing.yml";
-  EXPECT_EQ(failure_of(missing.string()), "Cannot read the semantic model file " +
-                                              missing.string() + ": No such file or directory");
-}
-
-TEST(ModelFileReader, RefusesAFileBeyondTheYamlLimitAndReadsOneAtIt) {
-  osa_test::ScratchDir scratch;
-  const auto path = scratch.path() / "big.yml";
-  { std::ofstream create(path); }
-  std::filesystem::resize_file(path, platform::yaml::kMaxTextBytes + 1);
-  EXPECT_EQ(failure_of(path.string()),
-            "Cannot read the semantic model file " + path.string() + ": larger than the limit of " +
-                std::to_string(platform::yaml::kMaxTextBytes) + " bytes");
-  std::filesystem::resize_file(path, platform::yaml::kMaxTextBytes);
-  EXPECT_EQ(read_model_file(path.string()).size(), platform::yaml::kMaxTextBytes);
+  const std::string huge = (scratch.path() / "huge.yml").string();
+  std::ofstream(huge).close();
+  fs::resize_file(huge, 300u << 20);  // sparse: no disk, but 300 MB to read
+  const std::string beyond = (scratch.path() / "beyond.yml").string();
+  std::ofstream(beyond).close();
+  fs::resize_file(beyond, platform::yaml::kMaxTextBytes + 1);
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {fifo, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {huge, "larger than the limit of 33554432 bytes"},
+      {beyond, "larger than the limit of 33554432 bytes"},
+  };
+  const long peak_before = peak_kilobytes();
+  for (const auto& [path, reason] : cases) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW_MSG(read_model_file(path), platform::RuntimeError,
+                     "Cannot read the semantic model file " + path + ": " + reason);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << path;
+  }
+  EXPECT_LT(peak_kilobytes() - peak_before, 8 * 1024);
 }
 
 }  // namespace

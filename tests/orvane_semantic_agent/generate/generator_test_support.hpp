@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "orvane/sdk/in_memory_graph.hpp"
 #include "orvane/sdk/main_client.hpp"
 #include "orvane_semantic_agent/generate/generate.hpp"
 #include "orvane_semantic_agent/generate/internal/module_state.hpp"
 #include "platform/log/log.hpp"
 #include "platform/tracing/tracer.hpp"
 #include "platform/value/value.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 #include "tests/platform/tracing/tracing_test_support.hpp"
 
 namespace orvane_semantic_agent::generate {

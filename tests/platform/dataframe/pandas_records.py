@@ -3,8 +3,8 @@
 Reads a JSON list of tables on stdin, each {"columns": [{"name", "type", "scale"}], "rows":
 [[cell, ...], ...]} with cells as texts (or booleans or null), turns every cell into the Python
 object the warehouse connector delivers for its column type, loads the table with
-pandas.read_sql through a DB-API connection, and prints one JSON line per table: the value of
-json.loads(df.to_json(orient="records")), or {"error": "<kind>: <message>"}.
+pandas.read_sql through a DB-API connection, and prints one compact JSON line per table: the
+value of json.loads(df.to_json(orient="records")), or {"error": "<kind>: <message>"}.
 """
 
 import datetime
@@ -69,4 +69,4 @@ for table in json.load(sys.stdin):
         result = json.loads(frame.to_json(orient="records"))
     except Exception as error:  # the failure's kind and text are what is compared
         result = {"error": f"{type(error).__name__}: {error}"}
-    print(json.dumps(result))
+    print(json.dumps(result, separators=(",", ":")))

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "platform/cancellation/cancellation_scope.hpp"
@@ -73,6 +74,108 @@ TEST(HttpClient, AnExchangeEndsSoonAfterItsScopeAsksToStopAndIsNotRetried) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(1800));
   EXPECT_EQ(attempts, 1);
   EXPECT_TRUE(waits.empty());
+}
+
+TEST(HttpClient, CancelledCallsWaitingToRetryFreeTheirThreadsAtOnce) {
+  httplib::Server server;
+  std::atomic<int> busy_answers{0};
+  server.Get("/busy", [&busy_answers](const httplib::Request&, httplib::Response& response) {
+    response.status = 503;
+    response.set_header("Retry-After", "30");
+    ++busy_answers;
+  });
+  server.Get("/ok", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content("ok", "text/plain");
+  });
+  fakes::LoopbackServer running(server);
+
+  constexpr int kCalls = 4;
+  std::atomic<bool> stop{false};
+  std::vector<Result> results(kCalls, Result::success({}));
+  std::vector<std::thread> workers;
+  for (int i = 0; i < kCalls; ++i) {
+    workers.emplace_back([&, i] {
+      CancellationScope scope([&stop] { return stop.load(); });
+      results[i] = perform_with_retries({.url = running.url() + "/busy"}, {});
+    });
+  }
+  const auto asked = std::chrono::steady_clock::now();
+  while (busy_answers < kCalls && std::chrono::steady_clock::now() - asked < milliseconds(5000)) {
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  std::this_thread::sleep_for(milliseconds(50));  // all four are waiting out the Retry-After now
+  const auto cancelled = std::chrono::steady_clock::now();
+  stop = true;
+  for (auto& worker : workers) worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, milliseconds(500));
+  for (const Result& result : results) EXPECT_EQ(result.error(), TransportError::kCancelled);
+  EXPECT_EQ(busy_answers, kCalls) << "nothing is sent after the cancellation";
+
+  const auto next = std::chrono::steady_clock::now();
+  EXPECT_EQ(perform_with_retries({.url = running.url() + "/ok"}, {}).response().body, "ok");
+  EXPECT_LT(std::chrono::steady_clock::now() - next, milliseconds(500));
+}
+
+TEST(HttpClient, TheDeadlineBoundsEveryAttemptAndEveryWait) {
+  std::atomic<int> calls{0};
+  httplib::Server server;
+  server.Get("/hangs", [&calls](const httplib::Request&, httplib::Response& response) {
+    ++calls;
+    std::this_thread::sleep_for(milliseconds(1500));
+    response.set_content("late", "text/plain");
+  });
+  server.Get("/busy", [&calls](const httplib::Request&, httplib::Response& response) {
+    ++calls;
+    response.status = 503;
+    response.set_header("Retry-After", "1");
+  });
+  fakes::LoopbackServer running(server);
+  std::vector<milliseconds> waits;
+  RetryPolicy policy = recording_policy(waits, 5);
+
+  policy.deadline = std::chrono::steady_clock::now() + milliseconds(300);
+  const auto started = std::chrono::steady_clock::now();
+  const Result hung = perform_with_retries({.url = running.url() + "/hangs"}, policy);
+  EXPECT_EQ(hung.error(), TransportError::kTimeout);
+  EXPECT_GE(std::chrono::steady_clock::now() + milliseconds(20), policy.deadline)
+      << "the attempt ran until about the deadline";
+  EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(1000));
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(waits.empty()) << "no wait is begun that would end past the deadline";
+
+  calls = 0;
+  policy.deadline = std::chrono::steady_clock::now() + milliseconds(500);
+  const Result busy = perform_with_retries({.url = running.url() + "/busy"}, policy);
+  EXPECT_EQ(busy.response().status, 503) << "the last answer is returned as it is";
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(waits.empty());
+
+  calls = 0;
+  policy.deadline = std::chrono::steady_clock::now() - milliseconds(1);
+  EXPECT_EQ(perform_with_retries({.url = running.url() + "/busy"}, policy).error(),
+            TransportError::kTimeout);
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(HttpClient, EachAttemptIsPreparedFromTheOriginalRequest) {
+  std::vector<std::string> targets;
+  std::mutex mutex;
+  httplib::Server server;
+  server.Get("/r", [&](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex);
+    targets.push_back(request.target);
+    response.status = targets.size() == 1 ? 408 : targets.size() == 2 ? 503 : 200;
+  });
+  fakes::LoopbackServer running(server);
+  std::vector<milliseconds> waits;
+  RetryPolicy policy = recording_policy(waits);
+  policy.prepare_attempt = [](Request& request, const Attempt& attempt) {
+    request.url += "?try=" + std::to_string(attempt.number) +
+                   "&reason=" + std::to_string(attempt.retry_reason);
+  };
+  EXPECT_EQ(perform_with_retries({.url = running.url() + "/r"}, policy).response().status, 200);
+  EXPECT_EQ(targets, (std::vector<std::string>{"/r?try=0&reason=0", "/r?try=1&reason=408",
+                                               "/r?try=2&reason=503"}));
 }
 
 TEST(HttpClient, ReportsConnectionFailureAndTimeoutAsValues) {

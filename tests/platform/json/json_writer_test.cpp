@@ -54,6 +54,12 @@ TEST(JsonWriter, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   EXPECT_EQ(write("\xC0\xAF"), "\"" + replacement + replacement + "\"");  // overlong
   EXPECT_EQ(write("\xED\xA0\x80"),
             "\"" + replacement + replacement + replacement + "\"");  // surrogate
+  EXPECT_EQ(write("\xE2\x82"
+                  "A"),
+            "\"" + replacement + "A\"");  // one for the cut sequence
+  EXPECT_EQ(write("\xC3"
+                  "A"),
+            "\"" + replacement + "A\"");  // the A is no continuation
   EXPECT_TRUE(nlohmann::json::accept(write("\xF5\x80\x80\x80 x\xE2\x82")));
 }
 

@@ -7,6 +7,7 @@
 #include "platform/json/json_writer.hpp"
 #include "tests/fakes/llm/fake_llm.hpp"
 #include "tests/support/expect_throw.hpp"
+#include "tests/support/log_capture.hpp"
 
 namespace platform::llm {
 namespace {
@@ -38,6 +39,18 @@ TEST_F(CompletionTest, PostsTheBodyAsGivenWithTheKeyAsBearer) {
   EXPECT_EQ(llm.requests()[0].body, json::write(kRequest));
   EXPECT_EQ(answer.find("choices")->as_list()[0].find("message")->find("content")->as_string(),
             "Hello");
+}
+
+TEST_F(CompletionTest, TheLoggedAddressShowsNoPasswordOfTheBaseUrl) {
+  fakes::FakeLlm llm({fakes::text_answer("Hello")});
+  CompletionSettings settings = settings_for(llm);
+  const std::string base = llm.base_url();  // "http://127.0.0.1:<port>/v1"
+  settings.base_url = "http://user:pw-in-url@" + base.substr(std::string("http://").size());
+  osa_test::LogCapture log;
+  completion_with(settings)(kRequest);
+  EXPECT_EQ(llm.requests().size(), 1u);
+  EXPECT_NE(log.text().find("to " + base + "/chat/completions"), std::string::npos) << log.text();
+  EXPECT_EQ(log.text().find("pw-in-url"), std::string::npos) << log.text();
 }
 
 TEST_F(CompletionTest, RetriesRateLimitsAndServerErrorsHonouringRetryAfter) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/json/ordered_json.hpp"
 #include "tests/platform/mcp/test_tools.hpp"
 
 namespace platform::mcp::internal {
@@ -204,6 +205,26 @@ TEST_F(SessionTest, TextThatIsNotUtf8LeavesAsReplacementCharacters) {
   EXPECT_EQ(result["structuredContent"]["text"],
             "a\xEF\xBF\xBD"
             "b");
+}
+
+TEST_F(SessionTest, IntegersBeyondSixtyFourBitsLeaveWithEveryDigit) {
+  start({{.name = "rows",
+          .input_schema = Json{{"type", "object"}},
+          .handler = [](const Json&, RequestContext&) {
+            return Json{
+                {"n", platform::json::exact_number(BigInt{"-123456789012345678901234567890"})}};
+          }}});
+  initialize();
+  sent_.clear();
+  session_->handle_line(
+      R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"rows"}})");
+  run_jobs();
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_NE(sent_[0].find(R"("structuredContent":{"n":-123456789012345678901234567890})"),
+            std::string::npos)
+      << sent_[0];
+  EXPECT_NE(sent_[0].find(R"("text":"{\"n\":-123456789012345678901234567890}")"), std::string::npos)
+      << sent_[0];
 }
 
 TEST_F(SessionTest, EveryProtocolErrorHasItsCodeAndTheIdWhenThereIsOne) {

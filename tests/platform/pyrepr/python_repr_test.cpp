@@ -1,5 +1,6 @@
 #include "platform/pyrepr/python_repr.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "tests/support/paths.hpp"
@@ -58,6 +59,36 @@ TEST(PythonTextRepr, MatchesPythonsRepr) {
   for (std::size_t i = 0; i < texts.size(); ++i) {
     ours += (i > 0 ? "\n" : "") + python_text_repr(texts[i]);
   }
+  EXPECT_EQ(ours, reference);
+}
+
+// Bytes that are not UTF-8 show as the Python side shows them: its HTTP client decodes answers
+// with errors="replace", so each maximal ill-formed subpart is one U+FFFD.
+TEST(PythonTextRepr, BytesThatAreNotUtf8ShowAsPythonsReplacement) {
+  const std::vector<std::string> texts = {
+      "\xC3"
+      "A",
+      "x\xE2\x82"
+      "A",
+      "\xED\xA0\x80",
+      "\xF0\x9F\x98",
+      "\x80\xBF",
+      "ok \xFF end",
+      "caf\xC3\xA9 \xC3",
+      std::string(70, 'w') + " \xE2\x82 " + std::string(30, 'z')};
+  std::string hex_lines;
+  for (const std::string& text : texts) {
+    for (const char c : text) hex_lines += fmt::format("{:02x}", static_cast<unsigned char>(c));
+    hex_lines += "\n";
+  }
+  const std::string reference = osa_test::run_command(
+      "/usr/bin/python3 -c 'import pprint, sys; "
+      "texts = [bytes.fromhex(line).decode(\"utf-8\", \"replace\") for line in sys.stdin]; "
+      "sys.stdout.write(chr(10).join(repr(t) for t in texts) + chr(10) + pprint.pformat(texts))'",
+      hex_lines);
+  std::string ours;
+  for (const std::string& text : texts) ours += python_text_repr(text) + "\n";
+  ours += python_pformat(nlohmann::json(texts));
   EXPECT_EQ(ours, reference);
 }
 

@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/errors/errors.hpp"
 #include "platform/cancellation/cancellation_scope.hpp"
+#include "platform/errors/errors.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 #include "tests/platform/snowflake/fake_warehouse_fixture.hpp"
 #include "tests/platform/snowflake/test_keys.hpp"
@@ -217,6 +217,121 @@ TEST_F(ConnectionTest, AbortsAWaitingStatementOnceItsCallerCancels) {
     aborts += request.path.ends_with("/abort-request");
   EXPECT_EQ(aborts, 1u);
   EXPECT_EQ(single_int(*connection, "SELECT 4"), 4);  // outside the scope nothing is cancelled
+}
+
+// The statement's deadline and its caller's cancellation hold while a submission hangs or waits
+// to be retried, not only while a running statement is polled.
+class StatementLifeTest : public ConnectionTest {
+ protected:
+  // Options that really sleep between retries, with a statement timeout of `limit`.
+  ConnectionOptions sleeping_options(std::chrono::milliseconds limit) {
+    ConnectionOptions result = options();
+    result.sleep = nullptr;
+    result.statement_timeout = limit;
+    result.request_timeout = std::chrono::seconds(3);
+    return result;
+  }
+  std::size_t aborts_by_request_id() const {
+    return requests_to("/queries/v1/abort-request").size();
+  }
+  static std::chrono::milliseconds since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  }
+};
+
+TEST_F(StatementLifeTest, AHangingSubmissionEndsAtTheStatementTimeoutAndIsAborted) {
+  auto connection = Connection::open(sleeping_options(std::chrono::milliseconds(1000)));
+  fake_->hold_next("/queries/v1/query-request", std::chrono::seconds(30));
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    connection->execute("SELECT 1");
+    ADD_FAILURE() << "the hanging submission was waited out";
+  } catch (const SnowflakeError& error) {
+    EXPECT_EQ(error.sql_state(), "57014");
+    EXPECT_EQ(error.message(),
+              "The statement did not finish within the statement timeout of 1 s and was aborted");
+  }
+  EXPECT_LT(since(started), std::chrono::milliseconds(2500));
+  EXPECT_EQ(aborts_by_request_id(), 1u);
+}
+
+TEST_F(StatementLifeTest, AnUnavailableWarehouseFailsTheStatementWithinItsTimeout) {
+  auto connection = Connection::open(sleeping_options(std::chrono::milliseconds(1500)));
+  fake_->fail_next("/queries/v1/query-request", 503, 100);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW_SUBSTR(connection->execute("SELECT 1"), SnowflakeError, "503");
+  EXPECT_LT(since(started), std::chrono::milliseconds(2500));
+  EXPECT_EQ(fake_->executions("SELECT 1"), 0);
+}
+
+TEST_F(StatementLifeTest, ACancelledCallStopsWaitingOutARetryAfterAtOnce) {
+  auto connection = Connection::open(sleeping_options(std::chrono::minutes(10)));
+  fake_->answer_next("/queries/v1/query-request", 503, "", 10, /*retry_after=*/"30");
+  const auto started = std::chrono::steady_clock::now();
+  {
+    platform::CancellationScope scope(
+        [started] { return since(started) > std::chrono::milliseconds(300); });
+    try {
+      connection->execute("SELECT 1");
+      ADD_FAILURE() << "not cancelled";
+    } catch (const SnowflakeError& error) {
+      EXPECT_EQ(error.sql_state(), "57014");
+      EXPECT_EQ(error.message(), "The statement was cancelled");
+    }
+  }
+  EXPECT_LT(since(started), std::chrono::milliseconds(1500));
+  EXPECT_EQ(requests_to("/queries/v1/query-request").size(), 1u);
+  EXPECT_EQ(aborts_by_request_id(), 1u);
+}
+
+// Answers a restarted or confused warehouse gives about the session.
+TEST_F(ConnectionTest, LogsInAgainOnceWhenTheWarehouseForgotTheSession) {
+  auto connection = Connection::open(options());
+  const std::string forgotten = connection->rest()->token();
+  fake_->forget_sessions();
+  EXPECT_EQ(single_int(*connection, "SELECT 3"), 3);
+  EXPECT_EQ(requests_to("/session/v1/login-request").size(), 2u);
+  EXPECT_NE(connection->rest()->token(), forgotten);
+  EXPECT_EQ(fake_->open_sessions(), 1);
+
+  // A fresh session refused as well is reported, after one more login only.
+  const std::string refusal =
+      R"({"data":null,"code":"390104","message":"Invalid authentication token.","success":false})";
+  fake_->answer_next("/queries/v1/query-request", 401, refusal, 5);
+  EXPECT_THROW_MSG(connection->execute("SELECT 4"), SnowflakeError,
+                   "390104: Invalid authentication token.");
+  EXPECT_EQ(requests_to("/session/v1/login-request").size(), 3u);
+}
+
+TEST_F(ConnectionTest, ARenewalWithoutASessionTokenFailsAndKeepsTheOldToken) {
+  auto connection = Connection::open(options());
+  const std::string token = connection->rest()->token();
+  fake_->renew_without_token();
+  fake_->expire_session_tokens();
+  EXPECT_THROW_MSG(connection->execute("SELECT 1"), SnowflakeError,
+                   "(08001): The warehouse's session renewal answer holds no session token");
+  EXPECT_EQ(connection->rest()->token(), token);
+}
+
+TEST_F(ConnectionTest, MalformedEnvelopesFailAsTheConnectorsErrorAndRunningStatementsAreAborted) {
+  auto connection = Connection::open(options());
+  fake_->answer_next("/queries/v1/query-request", 200, R"({"success":true})");
+  EXPECT_THROW_MSG(connection->execute("SELECT 1"), SnowflakeError,
+                   "The warehouse's answer to the statement holds no \"data\" object");
+  fake_->answer_next("/queries/v1/query-request", 200, R"({"success":"yes","data":{}})");
+  EXPECT_THROW_MSG(connection->execute("SELECT 1"), SnowflakeError,
+                   "The warehouse's answer holds a \"success\" of kind string instead of true "
+                   "or false");
+  EXPECT_EQ(requests_to("/queries/v1/abort-request").size(), 0u);
+
+  fake_->answer_next(
+      "/queries/v1/query-request", 200,
+      R"({"success":true,"code":"333333","data":{"queryId":null,"getResultUrl":"/queries/x/result"}})");
+  EXPECT_THROW_MSG(connection->execute("SELECT 1"), SnowflakeError,
+                   "The warehouse reports a running statement without its query id and result "
+                   "address");
+  EXPECT_EQ(requests_to("/queries/v1/abort-request").size(), 1u) << "aborted by request id";
 }
 
 TEST_F(ConnectionTest, RetriesLoginOnTooManyRequests) {

@@ -1,5 +1,5 @@
-// A fake warehouse over TLS with a CA of its own, and connection options pointing at it that
-// record waits instead of sleeping.
+// A fake warehouse over TLS with a CA of its own (or over plain HTTP when a test asks), and
+// connection options pointing at it that record waits instead of sleeping.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,7 +20,6 @@ class FakeWarehouseTest : public ::testing::Test {
   // Starts the fake; call again with other options to replace it.
   void start(fakes::FakeSnowflakeOptions options = {}) {
     fake_.reset();
-    options.tls = true;
     options.tls_dir = (scratch_.path() / "tls").string();
     options.sqlite_path = (scratch_.path() / "warehouse.sqlite").string();
     fake_ = std::make_unique<fakes::FakeSnowflake>(std::move(options));
@@ -39,6 +38,7 @@ class FakeWarehouseTest : public ::testing::Test {
     result.password = "secret";
     result.host = "127.0.0.1";
     result.port = fake_->port();
+    result.protocol = fake_->ca_file().empty() ? "http" : "https";
     result.login_timeout = std::chrono::seconds(20);
     result.request_timeout = std::chrono::seconds(20);
     result.sleep = [this](std::chrono::milliseconds delay) { waits_.push_back(delay); };

@@ -11,6 +11,7 @@
 
 #include "platform/errors/errors.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
+#include "platform/text/base64.hpp"
 #include "tests/platform/snowflake/test_keys.hpp"
 #include "tests/support/expect_throw.hpp"
 
@@ -57,7 +58,7 @@ std::string fingerprint_of_public_pem(const std::string& public_pem) {
   const std::string der = base64url_decode(body);
   unsigned char digest[SHA256_DIGEST_LENGTH];
   SHA256(reinterpret_cast<const unsigned char*>(der.data()), der.size(), digest);
-  return "SHA256:" + internal::base64(std::string(reinterpret_cast<char*>(digest), sizeof(digest)));
+  return "SHA256:" + text::base64(std::string(reinterpret_cast<char*>(digest), sizeof(digest)));
 }
 
 class KeyPairJwt : public ::testing::Test {

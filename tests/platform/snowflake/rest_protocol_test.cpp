@@ -108,7 +108,7 @@ TEST_F(ScriptedWarehouseTest, PollsARunningStatementUntilItsResultIsReady) {
   });
   EXPECT_EQ(connect().execute("SELECT slow()").rows.at(0).at(0), Value(42));
   EXPECT_EQ(polls, 3);
-  // Waits of 50, 100 and 200 ms between the polls, each taken in short steps.
+  // Waits of 50, 100 and 200 ms between the polls.
   EXPECT_EQ(std::accumulate(waits_.begin(), waits_.end(), std::chrono::milliseconds(0)),
             std::chrono::milliseconds(350));
 }
@@ -262,6 +262,19 @@ TEST(WarehouseOptions, RefusePlainHttpToAHostThatIsNotLoopback) {
   options.protocol = "ftp";
   EXPECT_THROW_SUBSTR(Connection::open(options), platform::ValueError,
                       "Input should be 'https' or 'http'");
+}
+
+TEST(WarehouseOptions, TheRefusalShowsTheHostWithoutUserInformation) {
+  ConnectionOptions options;
+  options.account = "acct";
+  options.user = "u";
+  options.password = "p";
+  options.protocol = "http";
+  options.host = "u:pw-in-host@acct.example.com";
+  EXPECT_THROW_MSG(Connection::open(options), platform::ValueError,
+                   "Warehouse connection option protocol: Input should be 'https'; 'http' is "
+                   "accepted only for a loopback host (localhost, 127.0.0.1, ::1), since passwords "
+                   "and tokens would travel in clear to acct.example.com");
 }
 
 TEST_F(ScriptedWarehouseTest, RenewsWithTheMasterTokenAndReplaysWithTheSameRequestId) {

@@ -40,6 +40,15 @@ TEST(LeadingKeyword, SkipsWhiteSpaceAndComments) {
   EXPECT_EQ(leading_keyword("-- note\n/* more */ Get @s file:///tmp"), "GET");
   EXPECT_EQ(leading_keyword("(SELECT 1)"), "");
   EXPECT_EQ(leading_keyword("/* only */"), "");
+  EXPECT_EQ(leading_keyword("// note\n  put file:///x @s"), "PUT");
+}
+
+TEST(IsFileTransfer, PutAndGetOnly) {
+  EXPECT_TRUE(is_file_transfer("Put file:///x @s"));
+  EXPECT_TRUE(is_file_transfer("/* c */ GET @s file:///tmp"));
+  EXPECT_FALSE(is_file_transfer("PUTS"));
+  EXPECT_FALSE(is_file_transfer("SELECT 'PUT file:///x @s'"));
+  EXPECT_FALSE(is_file_transfer("GETDATE()"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "platform/errors/errors.hpp"
 #include "platform/tracing/background_exporter.hpp"
 #include "platform/tracing/local_store_exporter.hpp"
 #include "platform/tracing/tracer.hpp"
@@ -145,10 +146,50 @@ TEST(TrackingServer, AuthComesFromTheServersUsualVariables) {
 }
 
 TEST(ExporterFromEnv, TheTrackingUriChoosesTheStore) {
-  ::setenv("MLFLOW_TRACKING_URI", "https://tracking.example", 1);
-  EXPECT_NE(dynamic_cast<TrackingServerExporter*>(exporter_from_env().get()), nullptr);
+  for (const char* server : {"https://tracking.example", "HTTP://user:pw@127.0.0.1:5000/"}) {
+    ::setenv("MLFLOW_TRACKING_URI", server, 1);
+    EXPECT_NE(dynamic_cast<TrackingServerExporter*>(exporter_from_env().get()), nullptr) << server;
+  }
   ::unsetenv("MLFLOW_TRACKING_URI");
   EXPECT_NE(dynamic_cast<LocalStoreExporter*>(exporter_from_env().get()), nullptr);
+}
+
+TEST(ExporterFromEnv, LocalStoresGoWhereTheFileUriOrPathSays) {
+  osa_test::ScratchDir scratch;
+  const std::string dir = (scratch.path() / "traces").string();
+  for (const std::string& uri : {"file://" + dir + "/a", "file:" + dir + "/b", dir + "/c:d"}) {
+    ::setenv("MLFLOW_TRACKING_URI", uri.c_str(), 1);
+    exporter_from_env()->prepare_experiment("e");
+  }
+  ::unsetenv("MLFLOW_TRACKING_URI");
+  for (const char* store : {"a", "b", "c:d"}) {
+    EXPECT_TRUE(fs::exists(fs::path(dir) / store / "1" / "meta.json")) << store;
+  }
+}
+
+// Stores this system does not serve: refused, never a local directory named after the URI.
+TEST(ExporterFromEnv, OtherUrisAreRefusedWithoutTheirPassword) {
+  osa_test::ScratchDir scratch;
+  const fs::path old_directory = fs::current_path();
+  fs::current_path(scratch.path());
+  for (const char* uri :
+       {"databricks", "databricks-uc", "databricks://profile", "sqlite:///mlflow.db",
+        "postgresql://u:pw-in-url@db/mlflow", "ftp://x", "http:no-slashes"}) {
+    SCOPED_TRACE(uri);
+    ::setenv("MLFLOW_TRACKING_URI", uri, 1);
+    try {
+      exporter_from_env();
+      ADD_FAILURE() << "accepted";
+    } catch (const ValueError& error) {
+      const std::string message = error.what();
+      EXPECT_TRUE(message.starts_with("MLFLOW_TRACKING_URI \"")) << message;
+      EXPECT_NE(message.find("is not supported"), std::string::npos) << message;
+      EXPECT_EQ(message.find("pw-in-url"), std::string::npos) << message;
+    }
+  }
+  ::unsetenv("MLFLOW_TRACKING_URI");
+  fs::current_path(old_directory);
+  EXPECT_TRUE(fs::is_empty(scratch.path()));
 }
 
 // Store failures are warned about once and never reach the traced code.
@@ -199,6 +240,23 @@ TEST(TracingFailures, AnUnresponsiveStoreHoldsUpTheEndOnlyForTheFlushLimit) {
   const auto lines = warnings.lines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "Tracing store did not take the last traces within 300 ms; 20 are dropped");
+}
+
+TEST(TracingFailures, TheWarningShowsTheServerWithoutItsPassword) {
+  std::string closed_url;  // "http://127.0.0.1:<port>"
+  { closed_url = fakes::FakeTracking().url(); }
+  const std::string with_password = "http://user:pw-in-url@" + closed_url.substr(7);
+  tracing_test::WarningCapture warnings;
+  {
+    Tracer tracer(
+        std::make_unique<TrackingServerExporter>(with_password, std::vector<http::Header>{}));
+    tracer.set_experiment("semantic_model_generation");
+  }
+  const auto lines = warnings.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("tracking server at " + closed_url + " unreachable"), std::string::npos)
+      << lines[0];
+  EXPECT_EQ(lines[0].find("pw-in-url"), std::string::npos) << lines[0];
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// Just enough reading of GraphQL text to tell operations apart (the in-memory catalogue
-// answers by it; the HTTP client names the operation in its log line).
+// Just enough reading of GraphQL text to tell operations apart (the HTTP client names the
+// operation in its log line). The lexical pieces are shared with the in-memory catalogue of the
+// tests, which reads whole selection sets with them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orvane::sdk::internal {
 
@@ -14,16 +15,16 @@ namespace orvane::sdk::internal {
 // Comments, strings and the variable definitions are skipped. None when there is no selection.
 std::optional<std::string> root_field(std::string_view query);
 
-// One field of a selection set, by its name (not its alias); arguments and directives are
-// skipped. `selection` is empty when the field selects no sub-fields.
-struct SelectedField {
-  std::string name;
-  std::vector<SelectedField> selection;
-};
+// The offset of the first character at or after `at` that is no blank, comma (insignificant in
+// GraphQL) or comment.
+std::size_t skip_ignored(std::string_view text, std::size_t at);
 
-// The operation's selection set, read up to the end of the operation. Throws platform::ValueError
-// "Syntax Error: ..." for a selection set that does not close, and for fragment spreads, which the
-// agent never sends.
-std::vector<SelectedField> operation_selection(std::string_view query);
+// The name that starts at `at` (empty when none starts there); leaves `at` just past it.
+std::string read_name(std::string_view text, std::size_t& at);
+
+// The offset just past the bracketed group that opens at `at` ("(...)" or "[...]"), strings
+// skipped. Throws platform::ValueError "Syntax Error: Expected ")", found <EOF>." when the group
+// does not close.
+std::size_t skip_group(std::string_view text, std::size_t at);
 
 }  // namespace orvane::sdk::internal

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "orvane/sql_parsing/internal/keyword.hpp"
+
 namespace orvane::sql_parsing::internal {
 
 enum class TokenKind : std::uint8_t {
@@ -37,119 +39,6 @@ enum class Punct : std::uint8_t {
   kOperator,  // any other operator: + - / % || = <> < >= -> ...
 };
 
-// Words the parser looks at. Anything else is kNone (an ordinary identifier).
-enum class Keyword : std::uint8_t {
-  kNone,
-  kAll,
-  kAnd,
-  kAny,
-  kAs,
-  kAsc,
-  kAsof,
-  kAt,
-  kBefore,
-  kBetween,
-  kBoth,
-  kBy,
-  kCase,
-  kChanges,
-  kConnect,
-  kCopy,
-  kCreate,
-  kCross,
-  kCurrent,
-  kDelete,
-  kDesc,
-  kDirected,
-  kDistinct,
-  kElse,
-  kEnd,
-  kEscape,
-  kExcept,
-  kExclude,
-  kExplain,
-  kFalse,
-  kFetch,
-  kFirst,
-  kFollowing,
-  kFor,
-  kFrom,
-  kFull,
-  kGroup,
-  kGroups,
-  kHaving,
-  kIgnore,
-  kIlike,
-  kIn,
-  kInner,
-  kInsert,
-  kIntersect,
-  kInterval,
-  kInto,
-  kIs,
-  kJoin,
-  kLast,
-  kLateral,
-  kLeading,
-  kLeft,
-  kLike,
-  kLimit,
-  kMatchCondition,
-  kMatchRecognize,
-  kMatched,
-  kMerge,
-  kMinus,
-  kNatural,
-  kNext,
-  kNot,
-  kNull,
-  kNulls,
-  kOffset,
-  kOn,
-  kOr,
-  kOrder,
-  kOuter,
-  kOver,
-  kOverwrite,
-  kPartition,
-  kPivot,
-  kPreceding,
-  kPrior,
-  kQualify,
-  kRange,
-  kRecursive,
-  kRegexp,
-  kRename,
-  kReplace,
-  kRespect,
-  kRight,
-  kRlike,
-  kRow,
-  kRows,
-  kSample,
-  kSelect,
-  kSeparator,
-  kSet,
-  kStart,
-  kTable,
-  kTablesample,
-  kThen,
-  kTop,
-  kTrailing,
-  kTrue,
-  kUnbounded,
-  kUnion,
-  kUnpivot,
-  kUpdate,
-  kUsing,
-  kValues,
-  kWhen,
-  kWhere,
-  kWindow,
-  kWith,
-  kWithin,
-};
-
 struct Token {
   TokenKind kind = TokenKind::kEnd;
   Punct punct = Punct::kNone;
@@ -157,9 +46,6 @@ struct Token {
   std::uint32_t begin = 0;  // byte offsets into the SQL text
   std::uint32_t end = 0;
 };
-
-// The keyword a word token spells, ignoring case; kNone for any other word.
-Keyword keyword_of(std::string_view word);
 
 // An identifier token's name as the catalogue spells it: lower-cased by Unicode's simple case
 // mapping, quotes removed.

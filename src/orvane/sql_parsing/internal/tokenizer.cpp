@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "orvane/sql_parsing/internal/syntax_error.hpp"
 
@@ -31,6 +32,70 @@ constexpr std::array<unsigned char, 256> kCharClasses = [] {
 bool is_word_start(unsigned char c) { return kCharClasses[c] & kWordStart; }
 bool is_digit(unsigned char c) { return kCharClasses[c] & kDigit; }
 bool is_space(unsigned char c) { return kCharClasses[c] & kSpace; }
+
+// A punctuation byte, and the second bytes that make one token with it: `=`, `=>`, `==`.
+// No default member values: g++ 12 at -O2 emits those of a constexpr-built table as zeros.
+struct PunctRule {
+  Punct alone;
+  char second;  // '\0': none
+  Punct with_second;
+  char other_second;
+  Punct with_other_second;
+};
+
+constexpr std::array<PunctRule, 256> kPunctRules = [] {
+  constexpr Punct kOp = Punct::kOperator;
+  std::array<PunctRule, 256> rules{};  // alone kNone: the byte starts no punctuation
+  for (unsigned char c : std::string_view("+/%&^~#")) rules[c] = {kOp, '\0', kOp, '\0', kOp};
+  rules['('] = {Punct::kLParen, '\0', kOp, '\0', kOp};
+  rules[')'] = {Punct::kRParen, '\0', kOp, '\0', kOp};
+  rules[','] = {Punct::kComma, '\0', kOp, '\0', kOp};
+  rules[';'] = {Punct::kSemicolon, '\0', kOp, '\0', kOp};
+  rules['.'] = {Punct::kDot, '\0', kOp, '\0', kOp};
+  rules['['] = {Punct::kLBracket, '\0', kOp, '\0', kOp};
+  rules[']'] = {Punct::kRBracket, '\0', kOp, '\0', kOp};
+  rules['{'] = {Punct::kLBrace, '\0', kOp, '\0', kOp};
+  rules['}'] = {Punct::kRBrace, '\0', kOp, '\0', kOp};
+  rules['*'] = {Punct::kStar, '\0', kOp, '\0', kOp};
+  rules['?'] = {Punct::kQuestion, '\0', kOp, '\0', kOp};
+  rules[':'] = {Punct::kColon, ':', Punct::kDoubleColon, '\0', kOp};
+  rules['='] = {kOp, '>', Punct::kFatArrow, '=', kOp};
+  rules['<'] = {kOp, '=', kOp, '>', kOp};
+  rules['>'] = rules['!'] = {kOp, '=', kOp, '\0', kOp};
+  rules['|'] = {kOp, '|', kOp, '\0', kOp};
+  rules['-'] = {kOp, '>', kOp, '\0', kOp};  // -- starts a comment
+  return rules;
+}();
+
+// What a token's first byte starts; next_token dispatches on it.
+enum class Start : std::uint8_t {
+  kInvalid,
+  kWord,
+  kLetterX,  // X'..' is a string, else a word
+  kDigit,
+  kDot,  // .5 is a number, else a dot
+  kDoubleQuote,
+  kSingleQuote,
+  kDollar,  // $$...$$, $1, $name
+  kAt,      // a stage
+  kPunct,
+};
+
+constexpr std::array<Start, 256> kStarts = [] {
+  std::array<Start, 256> starts{};
+  for (int c = 0; c < 256; ++c) {
+    if (kCharClasses[c] & kWordStart) starts[c] = Start::kWord;
+    if (kCharClasses[c] & kDigit) starts[c] = Start::kDigit;
+    if (kPunctRules[c].alone != Punct::kNone) starts[c] = Start::kPunct;
+  }
+  starts['x'] = starts['X'] = Start::kLetterX;
+  starts['.'] = Start::kDot;
+  starts['"'] = Start::kDoubleQuote;
+  starts['\''] = Start::kSingleQuote;
+  starts['$'] = Start::kDollar;
+  starts['@'] = Start::kAt;
+  return starts;
+}();
 
 std::string unexpected_character(unsigned char c) {
   if (c >= 0x20 && c < 0x7f)
@@ -129,128 +194,83 @@ class Tokenizer {
 
   void next_token() {
     std::size_t begin = pos_;
-    unsigned char c = at(pos_);
-    if ((c == 'x' || c == 'X') && at(pos_ + 1) == '\'') {
-      ++pos_;
-      scan_quoted('\'', false, "string");
-      return push(TokenKind::kString, begin);
-    }
-    if (is_word_start(c)) {
-      pos_ = skip_while(pos_ + 1, kWordChar);
-      return push(TokenKind::kWord, begin);
-    }
-    if (is_digit(c) || (c == '.' && is_digit(at(pos_ + 1)))) {
-      scan_number();
-      return push(TokenKind::kNumber, begin);
-    }
-    switch (c) {
-      case '"':
+    unsigned char c = byte(pos_);
+    Start start = kStarts[c];
+    if (start == Start::kWord) return scan_word(begin);  // most tokens: a test before the jump
+    switch (start) {
+      case Start::kLetterX:
+        if (at(pos_ + 1) != '\'') return scan_word(begin);
+        ++pos_;
+        scan_quoted('\'', false, "string");
+        return push(TokenKind::kString, begin);
+      case Start::kWord:
+        return scan_word(begin);
+      case Start::kDot:
+        if (!is_digit(at(pos_ + 1))) return scan_punct(begin);
+        [[fallthrough]];
+      case Start::kDigit:
+        scan_number();
+        return push(TokenKind::kNumber, begin);
+      case Start::kDoubleQuote:
         scan_quoted('"', false, "quoted identifier");
         return push(TokenKind::kQuotedIdent, begin);
-      case '\'':
+      case Start::kSingleQuote:
         scan_quoted('\'', true, "string");
         return push(TokenKind::kString, begin);
-      case '$':
-        if (at(pos_ + 1) == '$') {
-          std::size_t close = sql_.find("$$", pos_ + 2);
-          if (close == std::string_view::npos) fail(begin, "unterminated $$ string");
-          pos_ = close + 2;
-          return push(TokenKind::kString, begin);
-        }
-        ++pos_;
-        pos_ = skip_while(pos_, kWordChar);
-        return push(TokenKind::kVariable, begin);
-      case '@':
-        // A stage reference runs to the next space or delimiter: @db.sch.stage/path/file.csv.gz
-        ++pos_;
-        while (pos_ < sql_.size()) {
-          unsigned char s = at(pos_);
-          if (is_space(s) || s == '(' || s == ')' || s == ',' || s == ';') break;
-          if (s == '"') {
-            scan_quoted('"', false, "quoted identifier");
-          } else {
-            ++pos_;
-          }
-        }
-        return push(TokenKind::kStage, begin);
-      default:
+      case Start::kDollar:
+        return scan_dollar(begin);
+      case Start::kAt:
+        return scan_stage(begin);
+      case Start::kPunct:
+        return scan_punct(begin);
+      case Start::kInvalid:
         break;
     }
+    fail(begin, unexpected_character(c));
+  }
+
+  void scan_word(std::size_t begin) {
+    pos_ = skip_while(pos_ + 1, kWordChar);
+    push(TokenKind::kWord, begin);
+  }
+
+  // $$...$$ is a string; $1 and $name are variables.
+  void scan_dollar(std::size_t begin) {
+    if (at(pos_ + 1) == '$') {
+      std::size_t close = sql_.find("$$", pos_ + 2);
+      if (close == std::string_view::npos) fail(begin, "unterminated $$ string");
+      pos_ = close + 2;
+      return push(TokenKind::kString, begin);
+    }
+    pos_ = skip_while(pos_ + 1, kWordChar);
+    push(TokenKind::kVariable, begin);
+  }
+
+  // A stage reference runs to the next space or delimiter: @db.sch.stage/path/file.csv.gz
+  void scan_stage(std::size_t begin) {
     ++pos_;
-    Punct punct = Punct::kOperator;
-    switch (c) {
-      case '(':
-        punct = Punct::kLParen;
-        break;
-      case ')':
-        punct = Punct::kRParen;
-        break;
-      case ',':
-        punct = Punct::kComma;
-        break;
-      case ';':
-        punct = Punct::kSemicolon;
-        break;
-      case '.':
-        punct = Punct::kDot;
-        break;
-      case '[':
-        punct = Punct::kLBracket;
-        break;
-      case ']':
-        punct = Punct::kRBracket;
-        break;
-      case '{':
-        punct = Punct::kLBrace;
-        break;
-      case '}':
-        punct = Punct::kRBrace;
-        break;
-      case '*':
-        punct = Punct::kStar;
-        break;
-      case '?':
-        punct = Punct::kQuestion;
-        break;
-      case ':':
-        if (at(pos_) == ':') {
-          ++pos_;
-          punct = Punct::kDoubleColon;
-        } else {
-          punct = Punct::kColon;
-        }
-        break;
-      case '=':
-        if (at(pos_) == '>') {
-          ++pos_;
-          punct = Punct::kFatArrow;
-        } else if (at(pos_) == '=') {
-          ++pos_;
-        }
-        break;
-      case '<':
-        if (at(pos_) == '=' || at(pos_) == '>') ++pos_;
-        break;
-      case '>':
-      case '!':
-        if (at(pos_) == '=') ++pos_;
-        break;
-      case '|':
-        if (at(pos_) == '|') ++pos_;
-        break;
-      case '-':
-        if (at(pos_) == '>') ++pos_;
-        break;
-      case '+':
-      case '/':
-      case '%':
-      case '&':
-      case '^':
-      case '~':
-      case '#':
-        break;
-      default:
-        fail(begin, unexpected_character(c));
+    while (pos_ < sql_.size()) {
+      unsigned char s = at(pos_);
+      if (is_space(s) || s == '(' || s == ')' || s == ',' || s == ';') break;
+      if (s == '"') {
+        scan_quoted('"', false, "quoted identifier");
+      } else {
+        ++pos_;
+      }
+    }
+    push(TokenKind::kStage, begin);
+  }
+
+  void scan_punct(std::size_t begin) {
+    const PunctRule& rule = kPunctRules[byte(pos_++)];
+    Punct punct = rule.alone;
+    char next = static_cast<char>(at(pos_));
+    if (next != '\0' && next == rule.second) {
+      ++pos_;
+      punct = rule.with_second;
+    } else if (next != '\0' && next == rule.other_second) {
+      ++pos_;
+      punct = rule.with_other_second;
     }
     push(TokenKind::kPunct, begin, punct);
   }

@@ -1,4 +1,4 @@
-// The validation input view (see validation.hpp) of a platform::Value tree.
+// The validation input view (see ../record_validation.hpp) of a platform::Value tree.
 #pragma once
 
 #include <memory>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "orvane_semantic_agent/semantic_model/internal/failures.hpp"
+#include "orvane_semantic_agent/semantic_model/validation_failures.hpp"
 #include "platform/value/value.hpp"
 
 namespace orvane_semantic_agent::semantic_model::internal {
@@ -49,9 +49,9 @@ class ValueNode {
     return nullptr;
   }
 
-  std::optional<platform::Value> any(Failures&) const { return *value_; }
+  std::optional<platform::Value> any(validation::Failures&) const { return *value_; }
 
-  std::string describe() const { return internal::describe(*value_); }
+  std::string describe() const { return validation::describe(*value_); }
 
  private:
   const platform::Value* value_;

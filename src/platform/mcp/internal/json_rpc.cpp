@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/json/ordered_json.hpp"
+
 namespace platform::mcp::internal {
 
 bool is_valid_id(const Json& id) { return id.is_string() || id.is_number(); }
@@ -16,8 +18,6 @@ Json error_reply(const Json& id, ErrorCode code, const std::string& message) {
               {"error", {{"code", static_cast<int>(code)}, {"message", message}}}};
 }
 
-std::string to_line(const Json& message) {
-  return message.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
+std::string to_line(const Json& message) { return platform::json::dump_exact(message); }
 
 }  // namespace platform::mcp::internal

@@ -23,7 +23,8 @@ Json result_reply(const Json& id, Json result);
 Json error_reply(const Json& id, ErrorCode code, const std::string& message);
 
 // Compact one-line JSON text; a byte sequence that is not UTF-8 becomes U+FFFD, so any reply
-// is valid JSON, and control characters are escaped, so it never holds a line break.
+// is valid JSON, and control characters are escaped, so it never holds a line break. Exact
+// numbers (integers beyond 64 bits in a tool's rows) keep every digit.
 std::string to_line(const Json& message);
 
 }  // namespace platform::mcp::internal

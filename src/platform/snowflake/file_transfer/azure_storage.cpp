@@ -1,5 +1,6 @@
 #include "platform/snowflake/file_transfer/azure_storage.hpp"
 
+#include "platform/http/percent_encoding.hpp"
 #include "platform/snowflake/file_transfer/object_store_http.hpp"
 #include "platform/snowflake/file_transfer/sigv4.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
@@ -82,7 +83,8 @@ class AzureStorage : public StageStorage {
 
 std::string azure_blob_url(const StageInfo& stage, const std::string& target) {
   const auto [container, prefix] = split_location(stage.location);
-  return blob_service_base(stage) + "/" + uri_encode(container + "/" + prefix + target, false);
+  return blob_service_base(stage) + "/" +
+         http::percent_encode_path(container + "/" + prefix + target);
 }
 
 std::unique_ptr<StageStorage> make_azure_storage(const StageInfo& stage,

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/base64.hpp"
 
 namespace platform::snowflake::file_transfer {
 namespace {
@@ -92,8 +92,8 @@ EncryptedFile encrypt_for_stage(std::string_view plain, const EncryptionMaterial
   EncryptedFile sealed;
   sealed.bytes = aes_encrypt(plain, file_key, iv);
   sealed.envelope.key_bits = static_cast<int>(stage_key.size() * 8);
-  sealed.envelope.wrapped_key = internal::base64(aes_encrypt(file_key, stage_key, ""));
-  sealed.envelope.iv = internal::base64(iv);
+  sealed.envelope.wrapped_key = text::base64(aes_encrypt(file_key, stage_key, ""));
+  sealed.envelope.iv = text::base64(iv);
   nlohmann::ordered_json matdesc;
   matdesc["smkId"] = material.smk_id;
   matdesc["queryId"] = material.query_id;

@@ -2,9 +2,11 @@
 
 #include <cctype>
 
+#include "platform/http/percent_encoding.hpp"
 #include "platform/snowflake/file_transfer/object_store_http.hpp"
 #include "platform/snowflake/file_transfer/sigv4.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/ascii_case.hpp"
 
 namespace platform::snowflake::file_transfer {
 namespace {
@@ -72,17 +74,16 @@ class GcsStorage : public StageStorage {
 
 std::string gcs_object_url(const StageInfo& stage, const std::string& target) {
   const auto [bucket, prefix] = split_location(stage.location);
-  const std::string object = "/" + uri_encode(prefix + target, false);
-  std::string region = stage.region;
-  for (char& c : region) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string object = "/" + http::percent_encode_path(prefix + target);
+  const std::string region = text::to_ascii_lower(stage.region);
   if (!stage.end_point.empty())
-    return https_base(stage.end_point) + "/" + uri_encode(bucket, false) + object;
+    return https_base(stage.end_point) + "/" + http::percent_encode_path(bucket) + object;
   if (stage.use_virtual_url) return "https://" + bucket + ".storage.googleapis.com" + object;
   if (stage.use_regional_url && !region.empty()) {
-    return "https://storage." + region + ".rep.googleapis.com/" + uri_encode(bucket, false) +
-           object;
+    return "https://storage." + region + ".rep.googleapis.com/" +
+           http::percent_encode_path(bucket) + object;
   }
-  return "https://storage.googleapis.com/" + uri_encode(bucket, false) + object;
+  return "https://storage.googleapis.com/" + http::percent_encode_path(bucket) + object;
 }
 
 std::unique_ptr<StageStorage> make_gcs_storage(const StageInfo& stage,

@@ -11,10 +11,9 @@ namespace platform::snowflake::file_transfer {
 http::Response send_to_store(http::Request request, const StorageOptions& options,
                              const std::string& what) {
   request.total_timeout = options.request_timeout;
-  request.decode_content = false;  // stored bytes are compared as they are
+  request.decode_content = false;                         // stored bytes are compared as they are
   request.schemes = http::Schemes::kHttpsOrLoopbackHttp;  // credentials never travel in clear
   http::RetryPolicy policy{.max_retries = options.max_retries, .sleep = options.sleep};
-  policy.retry_status = [](long status) { return status == 408 || status == 429 || status >= 500; };
   http::Result result = http::perform_with_retries(request, policy);
   if (!result.ok()) {
     throw SnowflakeError(

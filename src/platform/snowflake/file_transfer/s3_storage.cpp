@@ -1,5 +1,6 @@
 #include "platform/snowflake/file_transfer/s3_storage.hpp"
 
+#include "platform/http/percent_encoding.hpp"
 #include "platform/snowflake/file_transfer/object_store_http.hpp"
 #include "platform/snowflake/file_transfer/sigv4.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
@@ -101,8 +102,9 @@ S3Address s3_address(const StageInfo& stage, const std::string& target) {
     const std::string region = stage.region.empty() ? "us-east-1" : stage.region;
     host = "s3." + region + (region.starts_with("cn-") ? ".amazonaws.com.cn" : ".amazonaws.com");
   }
-  if (is_ip_host(host)) return {host, "/" + uri_encode(bucket + "/" + prefix + target, false)};
-  return {bucket + "." + host, "/" + uri_encode(prefix + target, false)};
+  if (is_ip_host(host))
+    return {host, "/" + http::percent_encode_path(bucket + "/" + prefix + target)};
+  return {bucket + "." + host, "/" + http::percent_encode_path(prefix + target)};
 }
 
 std::unique_ptr<StageStorage> make_s3_storage(const StageInfo& stage,

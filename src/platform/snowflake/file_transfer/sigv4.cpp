@@ -1,4 +1,6 @@
 #include "platform/snowflake/file_transfer/sigv4.hpp"
+#include "platform/http/percent_encoding.hpp"
+#include "platform/text/ascii_case.hpp"
 
 #include <openssl/hmac.h>
 #include <openssl/sha.h>
@@ -30,13 +32,6 @@ std::string hmac_sha256(std::string_view key, std::string_view data) {
   return std::string(reinterpret_cast<const char*>(out.data()), size);
 }
 
-std::string lower(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return result;
-}
-
 // Trims the value and folds each inner run of spaces to one.
 std::string canonical_value(std::string_view value) {
   std::string result;
@@ -61,23 +56,6 @@ std::string sha256_hex(std::string_view data) {
   return hex(digest.data(), digest.size());
 }
 
-std::string uri_encode(std::string_view text, bool encode_slash) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || c == '-' || c == '_' || c == '.' || c == '~' ||
-        (c == '/' && !encode_slash)) {
-      out += c;
-    } else {
-      out += '%';
-      out += kDigits[byte >> 4];
-      out += kDigits[byte & 15];
-    }
-  }
-  return out;
-}
-
 std::string amz_date(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm utc{};
@@ -92,7 +70,7 @@ SigV4Signature sign_v4(const SigV4Request& request, const SigV4Credentials& cred
                        std::string_view amz_date) {
   std::vector<std::pair<std::string, std::string>> query;
   for (const auto& [name, value] : request.query) {
-    query.emplace_back(uri_encode(name, true), uri_encode(value, true));
+    query.emplace_back(http::percent_encode(name), http::percent_encode(value));
   }
   std::sort(query.begin(), query.end());
   std::string canonical_query;
@@ -102,7 +80,7 @@ SigV4Signature sign_v4(const SigV4Request& request, const SigV4Credentials& cred
 
   std::vector<std::pair<std::string, std::string>> headers;
   for (const auto& [name, value] : request.headers) {
-    headers.emplace_back(lower(name), canonical_value(value));
+    headers.emplace_back(text::to_ascii_lower(name), canonical_value(value));
   }
   std::sort(headers.begin(), headers.end());
   std::string canonical_headers;

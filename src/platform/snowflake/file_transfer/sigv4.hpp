@@ -51,10 +51,6 @@ SigV4Signature sign_v4(const SigV4Request& request, const SigV4Credentials& cred
 // "20130524T000000Z" for the given instant, in UTC.
 std::string amz_date(std::chrono::system_clock::time_point when);
 
-// Percent-encodes all but the unreserved characters (A-Z a-z 0-9 - _ . ~), and "/" unless
-// `encode_slash` is false, as SigV4 wants it.
-std::string uri_encode(std::string_view text, bool encode_slash);
-
 std::string sha256_hex(std::string_view data);
 
 }  // namespace platform::snowflake::file_transfer

@@ -10,8 +10,9 @@
 #include <iterator>
 #include <optional>
 
-#include "platform/snowflake/internal/encoding.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/ascii_case.hpp"
+#include "platform/text/base64.hpp"
 
 namespace platform::snowflake::file_transfer {
 namespace {
@@ -38,15 +39,8 @@ constexpr std::array<CompressionType, 13> kCompressionTypes{{
     {"COMPRESS", ".Z", false},
 }};
 
-std::string upper(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return result;
-}
-
 const CompressionType* type_named(std::string_view name) {
-  const std::string wanted = upper(name);
+  const std::string wanted = text::to_ascii_upper(name);
   for (const CompressionType& type : kCompressionTypes) {
     if (type.name == wanted) return &type;
   }
@@ -103,7 +97,7 @@ std::string gzip_compress(std::string_view data) {
 std::string sha256_base64(std::string_view data) {
   std::array<unsigned char, SHA256_DIGEST_LENGTH> digest{};
   SHA256(reinterpret_cast<const unsigned char*>(data.data()), data.size(), digest.data());
-  return internal::base64(
+  return text::base64(
       std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
@@ -113,7 +107,7 @@ PreparedFile prepare_upload(const SourceFile& source, const CompressionRequest& 
   file.source_size = bytes.size();
 
   const CompressionType* compression = nullptr;
-  const std::string declared = upper(request.source_compression);
+  const std::string declared = text::to_ascii_upper(request.source_compression);
   if (declared == "AUTO_DETECT") {
     compression = detect(source.name, bytes);
   } else if (declared != "NONE") {

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "platform/snowflake/snowflake_error.hpp"
+#include "platform/text/ascii_case.hpp"
 
 namespace platform::snowflake::internal {
 namespace {
@@ -128,8 +129,7 @@ Value convert_real(const Column& column, const std::string& text) {
 }
 
 Value convert_boolean(const Column& column, const std::string& text) {
-  std::string word;
-  for (const char c : text) word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string word = text::to_ascii_lower(text);
   if (word == "1" || word == "true") return true;
   if (word == "0" || word == "false") return false;
   fail(column, text);
@@ -175,8 +175,7 @@ Value convert_timestamp_tz(const Column& column, const std::string& text, int re
 Column column_from_rowtype(const nlohmann::json& entry) {
   Column column;
   column.name = entry.value("name", "");
-  column.type = entry.value("type", "");
-  for (char& c : column.type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  column.type = text::to_ascii_lower(entry.value("type", ""));
   if (const auto it = entry.find("precision"); it != entry.end() && it->is_number_integer()) {
     column.precision = it->get<int>();
   }

@@ -9,6 +9,7 @@
 #include "platform/http/http_client.hpp"
 #include "platform/json/depth_limited_parse.hpp"
 #include "platform/snowflake/internal/encoding.hpp"
+#include "platform/snowflake/internal/envelope.hpp"
 #include "platform/snowflake/snowflake_error.hpp"
 
 namespace platform::snowflake::internal {
@@ -51,18 +52,16 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
   std::vector<nlohmann::json> rows;
   const auto chunks = data.find("chunks");
   if (chunks == data.end() || !chunks->is_array()) return rows;
-  const std::string query_id = data.value("queryId", "");
+  const std::string query_id = text_member(data, "queryId");
   const std::vector<http::Header> headers = chunk_headers(data);
   // Storage also answers 403 while a freshly written chunk is not yet readable.
-  http::RetryPolicy policy{.max_retries = options.max_retries,
-                           .initial_backoff = std::chrono::seconds(1),
-                           .max_backoff = std::chrono::seconds(16),
-                           .retry_status =
-                               [](long status) {
-                                 return status == 403 || status == 408 || status == 429 ||
-                                        status >= 500;
-                               },
-                           .sleep = options.sleep};
+  http::RetryPolicy policy{
+      .max_retries = options.max_retries,
+      .initial_backoff = std::chrono::seconds(1),
+      .max_backoff = std::chrono::seconds(16),
+      .retry_status =
+          [](long status) { return status == 403 || http::is_retryable_status(status); },
+      .sleep = options.sleep};
   size_t index = 0;
   for (const auto& chunk : *chunks) {
     ++index;
@@ -72,7 +71,7 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
                                        chunks->size(), reason));
     };
     http::Request request{.method = "GET",
-                          .url = chunk.value("url", ""),
+                          .url = text_member(chunk, "url"),
                           .headers = headers,
                           .total_timeout = options.request_timeout,
                           .schemes = http::Schemes::kHttpsOrLoopbackHttp,

@@ -13,38 +13,6 @@
 
 namespace platform::snowflake::internal {
 
-std::string base64(std::string_view bytes) {
-  std::string encoded(4 * ((bytes.size() + 2) / 3), '\0');
-  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
-                                     reinterpret_cast<const unsigned char*>(bytes.data()),
-                                     static_cast<int>(bytes.size()));
-  encoded.resize(static_cast<size_t>(length));
-  return encoded;
-}
-
-std::string base64url(std::string_view bytes) {
-  std::string encoded = base64(bytes);
-  while (!encoded.empty() && encoded.back() == '=') encoded.pop_back();
-  for (char& c : encoded) {
-    if (c == '+') c = '-';
-    if (c == '/') c = '_';
-  }
-  return encoded;
-}
-
-std::string url_encode(std::string_view text) {
-  std::string encoded;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (std::isalnum(byte) || c == '-' || c == '_' || c == '.' || c == '~') {
-      encoded += c;
-    } else {
-      encoded += fmt::format("%{:02X}", byte);
-    }
-  }
-  return encoded;
-}
-
 std::string gunzip_if_compressed(std::string text, std::size_t max_bytes) {
   const auto too_large = [max_bytes] {
     return SnowflakeError("", "", "",

@@ -1,4 +1,4 @@
-// Small encodings the protocol needs: base64 (standard and URL-safe), URL encoding, gzip.
+// Inflating gzip answers within a size limit.
 #pragma once
 
 #include <cstddef>
@@ -7,11 +7,6 @@
 
 namespace platform::snowflake::internal {
 
-std::string base64(std::string_view bytes);
-// URL-safe alphabet without padding, as JWTs use it.
-std::string base64url(std::string_view bytes);
-// Percent-encodes a URL query value.
-std::string url_encode(std::string_view text);
 // The text inflated when it starts with the gzip magic bytes; otherwise unchanged. Throws
 // SnowflakeError for damaged gzip data, and for a text that is or inflates to more than
 // `max_bytes`, so that a gzip bomb cannot exhaust memory.

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/text/ascii_case.hpp"
 #include "platform/yaml/internal/natural.hpp"
 
 namespace platform::yaml::internal {
@@ -295,8 +296,7 @@ ImplicitTag resolve_plain(std::string_view text) {
 }
 
 Value construct_bool(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = text::to_ascii_lower(text);
   if (lower == "yes" || lower == "true" || lower == "on") return Value(true);
   if (lower == "no" || lower == "false" || lower == "off") return Value(false);
   invalid("bool", text);
@@ -330,8 +330,7 @@ Value construct_int(std::string_view text) {
 }
 
 Value construct_float(std::string_view text) {
-  std::string cleaned = strip_underscores(text);
-  for (char& c : cleaned) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string cleaned = text::to_ascii_lower(strip_underscores(text));
   std::string_view s = cleaned;
   if (s.empty()) invalid("float", text);
   const double sign = s.front() == '-' ? -1.0 : 1.0;

@@ -1,4 +1,4 @@
-#include "orvane/sdk/internal/list_queries.hpp"
+#include "tests/fakes/catalogue/internal/list_queries.hpp"
 
 #include <fmt/format.h>
 

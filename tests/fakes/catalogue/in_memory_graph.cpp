@@ -1,4 +1,4 @@
-#include "orvane/sdk/in_memory_graph.hpp"
+#include "tests/fakes/catalogue/in_memory_graph.hpp"
 
 #include <fmt/format.h>
 
@@ -9,11 +9,12 @@
 
 #include "orvane/metadata/urns.hpp"
 #include "orvane/sdk/graphql_error.hpp"
-#include "orvane/sdk/internal/catalogue_schema.hpp"
 #include "orvane/sdk/internal/graphql_text.hpp"
-#include "orvane/sdk/internal/list_queries.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/json/ordered_json.hpp"
+#include "tests/fakes/catalogue/internal/catalogue_schema.hpp"
+#include "tests/fakes/catalogue/internal/list_queries.hpp"
+#include "tests/fakes/catalogue/internal/selection_set.hpp"
 
 namespace orvane::sdk {
 namespace {

@@ -1,7 +1,13 @@
-// Record validation, written once over any input tree.
+// Record validation, written once over any input tree: the records' own `model_validate` runs
+// it over platform::Value trees, and a binding of the records to another language runs it over
+// that language's objects.
 //
-// A `Node` is a view of one input value: a platform::Value (value_node.hpp) or, in the Python
-// module, a Python object. It offers:
+//   std::shared_ptr<BaseTable> table = validation::validate<BaseTable>(MyNode(input));
+//   validation::assign(field, MyNode(input), *table);   // one field, by its rules
+//
+// Both throw one platform::ValidationError listing every failure of the tree.
+//
+// A `Node` is a view of one input value. It offers:
 //   bool is_null() const;
 //   std::optional<std::string> text() const;          // text only
 //   std::optional<bool> boolean() const;               // booleans only
@@ -23,11 +29,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "orvane_semantic_agent/semantic_model/internal/failures.hpp"
 #include "orvane_semantic_agent/semantic_model/record.hpp"
+#include "orvane_semantic_agent/semantic_model/validation_failures.hpp"
 #include "platform/value/value.hpp"
 
-namespace orvane_semantic_agent::semantic_model::internal {
+namespace orvane_semantic_agent::semantic_model::validation {
 
 template <typename T>
 struct Optional {
@@ -168,4 +174,4 @@ void assign(const Field<R, M>& field, const Node& node, R& record) {
   if (failures.count() > 0) failures.raise(R::kRecordName);
 }
 
-}  // namespace orvane_semantic_agent::semantic_model::internal
+}  // namespace orvane_semantic_agent::semantic_model::validation

@@ -8,7 +8,7 @@
 
 #include "platform/value/value.hpp"
 
-namespace orvane_semantic_agent::semantic_model::internal {
+namespace orvane_semantic_agent::semantic_model::validation {
 
 struct Failure {
   std::string location;  // "tables.0.base_table"; empty at the root
@@ -54,4 +54,4 @@ std::string describe(const platform::Value& value);
 // anything was cut.
 std::string shorten(std::string text);
 
-}  // namespace orvane_semantic_agent::semantic_model::internal
+}  // namespace orvane_semantic_agent::semantic_model::validation

@@ -1,4 +1,4 @@
-#include "orvane/sdk/internal/catalogue_schema.hpp"
+#include "tests/fakes/catalogue/internal/catalogue_schema.hpp"
 
 #include <fmt/format.h>
 

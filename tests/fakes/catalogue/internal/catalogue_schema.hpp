@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "orvane/sdk/internal/graphql_text.hpp"
+#include "tests/fakes/catalogue/internal/selection_set.hpp"
 
 namespace orvane::sdk::internal {
 

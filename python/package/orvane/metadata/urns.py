@@ -1,0 +1,3 @@
+"""Typed catalogue urns."""
+
+from orvane_semantic_agent._native.urns import DataPlatformUrn, DatasetUrn, QueryUrn, Urn
