@@ -3,7 +3,7 @@
 //
 //   node tests/e2e/safety_e2e.mjs <build bin directory>
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { spawn } from 'node:child_process';
 import { mkdirSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
@@ -92,25 +92,6 @@ describe('SQL from the analyst that transfers files', () => {
     await fakes.addAnalystAnswers([sqlAnswer("SELECT 'PUT file:///etc/passwd @~' AS T")]);
     const result = await call(server);
     assert.deepEqual(result.structuredContent.results, [{ T: 'PUT file:///etc/passwd @~' }]);
-  });
-});
-
-describe('a hard-coded model path that is no regular file', () => {
-  it('fails the call at once, for a FIFO without a writer and for /dev/zero', async () => {
-    const fifo = path.join(workDir, 'model.fifo');
-    execFileSync('mkfifo', [fifo]);
-    for (const file of [fifo, '/dev/zero']) {
-      const server = await startServer({ binDir, workDir, fakes, name: 'no-regular-file',
-        env: { CORTEX_HARDCODED_MODEL_FILE: file } });
-      try {
-        const started = Date.now();
-        const result = await call(server, { timeout: 5000 });
-        assert.equal(errorText(result), `Cannot read the semantic model file ${file}: not a regular file`);
-        assert.ok(Date.now() - started < 2000, `${file} took ${Date.now() - started} ms`);
-      } finally {
-        await server.close();
-      }
-    }
   });
 });
 

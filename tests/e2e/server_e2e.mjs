@@ -277,6 +277,7 @@ describe('a hard-coded model file that cannot be used', () => {
     for (const [file, message] of [
       [workDir, /^Cannot read the semantic model file .*: Is a directory$/],
       [fifo, /^Cannot read the semantic model file .*model\.fifo: not a regular file$/],
+      ['/dev/zero', /^Cannot read the semantic model file \/dev\/zero: not a regular file$/],
       [huge, /^Cannot read the semantic model file .*huge_model\.yml: larger than the limit of 33554432 bytes$/],
       [path.join(workDir, 'missing.yml'),
         /^Cannot read the semantic model file .*missing\.yml: No such file or directory$/],
