@@ -50,7 +50,7 @@ demo: build npm-deps
 bench: npm-deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
-	bash bench/tiktoken/run.sh build/release
+	bash bench/tiktoken/run.sh build/release $(call cached,build/release,OSA_NODE)
 	$(call cached,build/release,Python_EXECUTABLE) bench/yaml/compare.py build/release
 	$(call cached,build/release,Python_EXECUTABLE) bench/sql_parsing/compare_with_sqlglot.py \
 	  --bench build/release/bin/sql_parsing_bench

@@ -2,16 +2,17 @@
 # Side-by-side throughput of our o200k_base encoder and npm tiktoken's, single thread, on the same
 # 10 MB corpora; prints both and the ratio. Needs a Release build and tests/npm/node_modules.
 #
-#   bench/tiktoken/run.sh BUILD_DIR     (e.g. build/release)
+#   bench/tiktoken/run.sh BUILD_DIR [NODE]     (e.g. build/release; NODE defaults to node)
 set -euo pipefail
-build_dir="${1:?usage: run.sh BUILD_DIR}"
+build_dir="${1:?usage: run.sh BUILD_DIR [NODE]}"
+node="${2:-node}"
 here="$(cd "$(dirname "$0")" && pwd)"
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT
 
 ours="$("$build_dir/bin/tiktoken_bench" "$corpus")"
-reference="$(node "$here/reference_bench.js" "$corpus")"
-node - "$ours" "$reference" <<'JS'
+reference="$("$node" "$here/reference_bench.js" "$corpus")"
+"$node" - "$ours" "$reference" <<'JS'
 const parse = (text) => text.trim().split("\n").map((line) => JSON.parse(line));
 const [ours, reference] = [parse(process.argv[2]), parse(process.argv[3])];
 const row = (who, r) => console.log(`${who.padEnd(10)} ${r.corpus.padEnd(6)} ${r.mb_per_s.toFixed(2).padStart(8)} MB/s ` +
