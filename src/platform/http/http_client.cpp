@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <random>
 
 #include "platform/cancellation/cancellation_scope.hpp"
@@ -22,10 +21,10 @@ namespace {
 
 using platform::text::trim;
 
-void init_curl_once() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+// libcurl (and OpenSSL under it) is initialised while the program loads, on its loading thread,
+// never by the first thread that happens to make a request: a background thread (the trace
+// exporter's) that initialised it would leave state behind that no thread frees.
+const bool curl_initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
 
 // The answer body, kept up to its limit; a write past it makes libcurl stop the transfer.
 struct BodySink {
@@ -224,7 +223,7 @@ Result perform(const Request& request) {
     return Result::failure(TransportError::kRefusedUrl, std::move(*refusal));
   }
   if (CancellationScope::cancellation_requested()) return cancelled();
-  init_curl_once();
+  if (!curl_initialised) return Result::failure(TransportError::kOther, "could not start libcurl");
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!handle) return Result::failure(TransportError::kOther, "could not create an HTTP handle");
   CURL* curl = handle.get();
