@@ -43,14 +43,6 @@ std::int64_t epoch_millis() {
       .count();
 }
 
-// A member as text for an error message, whatever its kind; empty when absent or null.
-std::string text_field(const nlohmann::json& object, std::string_view key) {
-  if (!object.is_object()) return "";
-  const auto it = object.find(key);
-  if (it == object.end() || it->is_null()) return "";
-  return it->is_string() ? it->get<std::string>() : it->dump();
-}
-
 std::string authenticator_name(Authenticator authenticator) {
   switch (authenticator) {
     case Authenticator::kPassword:
@@ -122,8 +114,7 @@ http::Result send(const SendPlan& plan, const ConnectionOptions& options) {
 // warehouse envelope (e.g. 401 with code 390104) is returned like any other.
 nlohmann::json envelope_of(const http::Result& result, const std::string& what) {
   if (!result.ok()) {
-    throw SnowflakeError(
-        "", "08001", "",
+    throw SnowflakeError::connection_failure(
         fmt::format("Could not reach the warehouse for {}: {}", what, result.error_message()));
   }
   const http::Response& response = result.response();
@@ -133,28 +124,19 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
     return envelope;
   }
   if (response.status != 200) {
-    throw SnowflakeError(
-        "", "08001", "",
+    throw SnowflakeError::connection_failure(
         fmt::format("The warehouse answered {} with HTTP status {}", what, response.status));
   }
-  throw SnowflakeError("", "08001", "",
-                       fmt::format("The warehouse answered {} with something other than its "
-                                   "JSON envelope",
-                                   what));
+  throw SnowflakeError::connection_failure(
+      fmt::format("The warehouse answered {} with something other than its "
+                  "JSON envelope",
+                  what));
 }
 
 }  // namespace
 
 bool refuses_session_token(long status, std::string_view code) {
   return status == 401 || code == kSessionExpired || code == kInvalidToken;
-}
-
-SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
-  const nlohmann::json data = envelope.value("data", nlohmann::json::object());
-  std::string message = text_field(envelope, "message");
-  if (message.empty()) message = "The warehouse reported a failure without a message";
-  return SnowflakeError(code_of(envelope), text_field(data, "sqlState"),
-                        text_field(data, "queryId"), std::move(message));
 }
 
 std::string account_host_name(const ConnectionOptions& options) {
@@ -255,12 +237,12 @@ void RestClient::login_locked() {
       .deadline = Clock::now() + options_.login_timeout,
   };
   const nlohmann::json envelope = envelope_of(send(plan, options_), "the login");
-  if (!succeeded(envelope)) throw error_from_envelope(envelope);
+  if (!succeeded(envelope)) throw SnowflakeError::from_envelope(envelope);
   const nlohmann::json& data = internal::data_of(envelope, "the login");
   std::string session_token = internal::text_member(data, "token");
   std::string master_token = internal::text_member(data, "masterToken");
   if (session_token.empty()) {
-    throw SnowflakeError("", "08001", "", "The warehouse's login answer holds no session token");
+    throw SnowflakeError::connection_failure("The warehouse's login answer holds no session token");
   }
   std::lock_guard lock(state_mutex_);
   session_token_ = std::move(session_token);
@@ -273,8 +255,8 @@ nlohmann::json RestClient::exchange(const Call& call, const std::string& authori
   // A result address the warehouse hands back such as "@other.host/x" would move the session
   // token to another host once appended to the base URL.
   if (!call.path.starts_with('/')) {
-    throw SnowflakeError("", "08001", "",
-                         "The warehouse handed back an address that is not a path on its host");
+    throw SnowflakeError::connection_failure(
+        "The warehouse handed back an address that is not a path on its host");
   }
   SendPlan plan{
       .method = call.method,
@@ -336,15 +318,15 @@ void RestClient::renew_session(const std::string& expired_token) {
       login_locked();
       return;
     }
-    throw error_from_envelope(envelope);
+    throw SnowflakeError::from_envelope(envelope);
   }
   const nlohmann::json& data = internal::data_of(envelope, "the session renewal");
   std::string session_token = internal::text_member(data, "sessionToken");
   if (session_token.empty()) session_token = internal::text_member(data, "token");
   if (session_token.empty()) {
     // Keeping the old token lets the next caller try again; an empty one would fail them all.
-    throw SnowflakeError("", "08001", "",
-                         "The warehouse's session renewal answer holds no session token");
+    throw SnowflakeError::connection_failure(
+        "The warehouse's session renewal answer holds no session token");
   }
   std::string master = internal::text_member(data, "masterToken");
   std::lock_guard lock(state_mutex_);
@@ -375,7 +357,7 @@ void RestClient::close_session() noexcept {
     if (!succeeded(envelope) && code != "390111" && code != kSessionExpired &&
         code != kInvalidToken) {
       platform::log::warning("Closing the warehouse session failed: {}",
-                             error_from_envelope(envelope).what());
+                             SnowflakeError::from_envelope(envelope).what());
     }
   } catch (const std::exception& error) {
     platform::log::warning("Closing the warehouse session failed: {}", error.what());

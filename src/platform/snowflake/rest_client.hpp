@@ -22,8 +22,9 @@
 // platform::json::kMaxJsonDepth deep (deeper fails with platform::ValueError).
 //
 // Throws SnowflakeError for a failed login, a warehouse that cannot be reached or answers with
-// no JSON envelope or with envelope fields of the wrong kind, and a failed renewal. Secrets and tokens never appear in a log line or an
-// error text. Thread-safe: tokens are guarded, and one renewal serves concurrent callers.
+// no JSON envelope or with envelope fields of the wrong kind, and a failed renewal. Secrets and
+// tokens never appear in a log line or an error text. Thread-safe: tokens are guarded, and one
+// renewal serves concurrent callers.
 #pragma once
 
 #include <chrono>
@@ -101,9 +102,6 @@ class RestClient {
 // Whether an answer outside the envelope protocol (status, and the "code" of its JSON body or
 // empty) refuses its session token: HTTP 401, or the code of an expired or unknown token.
 bool refuses_session_token(long status, std::string_view code);
-
-// The error a failed envelope describes: its code, SQL state, query id and message.
-SnowflakeError error_from_envelope(const nlohmann::json& envelope);
 
 // The account's host name, from the host override or the account identifier.
 std::string account_host_name(const ConnectionOptions& options);
