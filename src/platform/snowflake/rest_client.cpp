@@ -66,6 +66,36 @@ std::string with_query(std::string url,
   return url;
 }
 
+http::Header authorization(const std::string& token) {
+  return {"Authorization", "Snowflake Token=\"" + token + "\""};
+}
+
+// A result address the warehouse hands back such as "@other.host/x" would move the session token
+// to another host once appended to the base URL.
+void check_path_on_host(const std::string& path) {
+  if (!path.starts_with('/')) {
+    throw SnowflakeError::connection_failure(
+        "The warehouse handed back an address that is not a path on its host");
+  }
+}
+
+// Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or a JSON
+// body whose "code" is that of an expired or unknown token. A body that is not JSON, or nests
+// too deeply to read, refuses nothing; its reader finds out.
+bool refuses_session_token(const http::Response& response) {
+  if (response.status == 401) return true;
+  nlohmann::json body;
+  try {
+    body = json::parse_depth_limited<nlohmann::json>(response.body, "The answer");
+  } catch (const ValueError&) {
+    return false;
+  }
+  if (!body.is_object()) return false;
+  const auto code = body.find("code");
+  return code != body.end() && code->is_string() &&
+         (*code == kSessionExpired || *code == kInvalidToken);
+}
+
 struct SendPlan {
   std::string method;
   std::string url;  // without request_guid and retry markers
@@ -134,10 +164,6 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
 }
 
 }  // namespace
-
-bool refuses_session_token(long status, std::string_view code) {
-  return status == 401 || code == kSessionExpired || code == kInvalidToken;
-}
 
 std::string account_host_name(const ConnectionOptions& options) {
   if (!options.host.empty()) return options.host;
@@ -252,19 +278,14 @@ void RestClient::login_locked() {
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
-  // A result address the warehouse hands back such as "@other.host/x" would move the session
-  // token to another host once appended to the base URL.
-  if (!call.path.starts_with('/')) {
-    throw SnowflakeError::connection_failure(
-        "The warehouse handed back an address that is not a path on its host");
-  }
+  check_path_on_host(call.path);
   SendPlan plan{
       .method = call.method,
       .url = with_query(base_url_ + call.path, call.query),
       .headers = {{"Accept", call.accept},
                   {"Content-Type", "application/json"},
                   {"User-Agent", std::string(kClientAppId) + "/" + std::string(kClientVersion)},
-                  {"Authorization", "Snowflake Token=\"" + authorization_token + "\""}},
+                  authorization(authorization_token)},
       .retry = call.retry,
       .max_retries = options_.max_retries,
       .request_timeout = options_.request_timeout,
@@ -297,6 +318,31 @@ nlohmann::json RestClient::call(const Call& call) {
       return envelope;
     }
   }
+}
+
+http::Result RestClient::send_raw(const RawCall& raw) {
+  check_path_on_host(raw.path);
+  const auto send_with = [&](const std::string& session_token) {
+    return http::perform(
+        {.method = raw.method,
+         .url = base_url_ + raw.path,
+         .headers = {authorization(session_token), {"Content-Type", "application/json"}},
+         .body = raw.json_body,
+         .total_timeout = raw.total_timeout,
+         .schemes = http::Schemes::kHttpsOrLoopbackHttp,
+         .max_body_bytes = raw.max_body_bytes});
+  };
+  // After an idle hour the session token has expired and no statement ran to renew it; a second
+  // refusal is the caller's to report.
+  const std::string used_token = token();
+  http::Result result = send_with(used_token);
+  if (result.ok() && refuses_session_token(result.response())) {
+    platform::log::debug("The warehouse refused the session token for {}; renewing the session",
+                         raw.path);
+    renew_session(used_token);
+    result = send_with(token());
+  }
+  return result;
 }
 
 void RestClient::renew_session(const std::string& expired_token) {
