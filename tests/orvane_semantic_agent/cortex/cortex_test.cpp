@@ -136,6 +136,11 @@ TEST_F(CortexTest, StatusFromFourHundredIsAnErrorBelowItIsParsed) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], R"(error|Request failed with status 400: {"message":"bad model"})");
   }
+  // The status is judged before the body is read, however the body is built.
+  const std::string deep = std::string(1000, '[') + std::string(1000, ']');
+  fake_->add_analyst_answer(500, deep);
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::RuntimeError, "Failed request with status 500: " + deep);
   fake_->add_analyst_answer(399, R"({"message":{"content":[{"type":"text","text":"ok"}]}})");
   EXPECT_EQ(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
             std::vector<AnalystEntry>{std::string("ok")});
