@@ -10,12 +10,8 @@
 //     std::get<AnalystPair>(entry).value;
 //   }
 //
-// Failures propagate as they come: platform::ValidationError from `from_env`,
-// platform::AssertionError for a closed connection, platform::RuntimeError for a failed request
-// (transport failure, an answer beyond kAnalystMaxAnswerBytes, or status 400 and above),
-// platform::ValueError for a body that is not JSON or nests deeper than
-// platform::json::kMaxJsonDepth, platform::KeyError for a content block without its key, and the
-// connection's errors.
+// Failures propagate as they come (each function lists its own): platform::ValidationError from
+// `from_env`, the analyst call's errors below, and the connection's errors.
 // Nothing here keeps state; every function is safe to call from any thread the connection
 // allows.
 #pragma once
@@ -65,10 +61,31 @@ using AnalystEntry = std::variant<std::string, AnalystPair>;
 
 // Call Snowflake Analyst and return the response. Raises on error.
 // Sends the question with the model inline (its compact JSON without default-valued fields,
-// under "semantic_model"), or with a model file's stage path (under "semantic_model_file").
-// An answer that refuses the session token (HTTP 401 or the session-expired code) renews the
-// connection's session (re-logging in when the master token expired too) and sends the request
-// once more; a second failure is reported as any other.
+// under "semantic_model"), or with a model file's stage path (under "semantic_model_file"), in
+// one POST to the connection's account host through the connection's own session
+// (RestClient::send_raw): never retried, bounded by kAnalystRequestTimeout. An answer that
+// refuses the session token (HTTP 401 or the session-expired code) renews the connection's
+// session (re-logging in when the master token expired too) and sends the request once more; a
+// second failure is reported as any other.
+// Logs at info "Making non-streaming request to Snowflake Analyst with prompt: <prompt>" first,
+// and for an answer below 400, info "Request successful, parsing response" then debug
+// "Content blocks: <the blocks pretty-printed>".
+// Throws:
+// - platform::AssertionError without a message when the connection has no REST state (closed),
+//   after the first log line and before anything is sent;
+// - platform::RuntimeError "Request to Snowflake Analyst failed: <transport failure>" (an answer
+//   beyond kAnalystMaxAnswerBytes is one: "the answer is larger than the limit of <n> bytes");
+// - platform::snowflake::SnowflakeError when the session cannot be renewed;
+// - platform::RuntimeError "Failed request with status <status>: <body>" for status 400 and
+//   above, after the error log line "Request failed with status <status>: <body>";
+// - platform::ValueError "Snowflake Analyst's answer is not JSON: <the parser's complaint>", or
+//   "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels";
+// - platform::RuntimeError "Unexpected answer from Snowflake Analyst: not a JSON object" or
+//   "Unexpected answer from Snowflake Analyst: \"message\" holds no list of \"content\"" for
+//   JSON of another shape, and "Unexpected content block from Snowflake Analyst: <block>" or
+//   "Unexpected text block from Snowflake Analyst: <block>" for a block of another shape;
+// - platform::KeyError naming the missing key ("'type'", "'text'", "'statement'" or
+//   "'suggestions'") for a block without it; no partial list is returned.
 std::vector<AnalystEntry> call_snowflake_analyst(
     NativeSnowflakeConnection& conn, const semantic_model::SemanticModel& semantic_model_file,
     const std::string& prompt);

@@ -95,13 +95,9 @@ nlohmann::json Connection::wait_for_result(nlohmann::json envelope, Clock::time_
 void Connection::stop_statement(const std::string& query_id, const std::string& request_id) {
   abort_statement(query_id, request_id);
   if (CancellationScope::cancellation_requested()) {
-    throw SnowflakeError::statement_stopped(query_id, "The statement was cancelled");
+    throw SnowflakeError::cancelled(query_id);
   }
-  throw SnowflakeError::statement_stopped(
-      query_id,
-      fmt::format("The statement did not finish within the statement timeout of {} s "
-                  "and was aborted",
-                  std::chrono::duration<double>(rest_->options().statement_timeout).count()));
+  throw SnowflakeError::timed_out(query_id, rest_->options().statement_timeout);
 }
 
 void Connection::abort_statement(const std::string& query_id,
@@ -120,7 +116,7 @@ void Connection::abort_statement(const std::string& query_id,
                            .deadline = deadline});
     if (!internal::succeeded(envelope)) {
       platform::log::warning("Aborting statement {} failed: {}", query_id,
-                             error_from_envelope(envelope).what());
+                             SnowflakeError::from_envelope(envelope).what());
     }
   } catch (const std::exception& error) {
     platform::log::warning("Aborting statement {} failed: {}", query_id, error.what());
@@ -128,7 +124,7 @@ void Connection::abort_statement(const std::string& query_id,
 }
 
 QueryResult Connection::execute(std::string_view statement) {
-  if (closed_) throw SnowflakeError("", "08003", "", "The connection is closed");
+  if (closed_) throw SnowflakeError::connection_closed();
   const std::string keyword = leading_keyword(statement);
   const bool file_transfer = is_file_transfer(statement);
   const nlohmann::json data = run_statement(statement, file_transfer);
@@ -173,7 +169,7 @@ nlohmann::json Connection::run_statement(std::string_view statement, bool file_t
     throw;
   }
   if (still_running(envelope)) stop_statement(query_id, request_id);
-  if (!internal::succeeded(envelope)) throw error_from_envelope(envelope);
+  if (!internal::succeeded(envelope)) throw SnowflakeError::from_envelope(envelope);
   return internal::data_of(envelope, "the statement");
 }
 
@@ -205,9 +201,10 @@ QueryResult Connection::read_result(const nlohmann::json& data) {
   result.query_id = internal::text_member(data, "queryId");
   if (const std::string format = internal::text_member(data, "queryResultFormat");
       !format.empty() && format != "json") {
-    throw SnowflakeError("", "", result.query_id,
-                         "The warehouse answered in a result format other than JSON, which this "
-                         "connector does not read");
+    throw SnowflakeError::malformed_answer(
+        "The warehouse answered in a result format other than JSON, which this "
+        "connector does not read",
+        result.query_id);
   }
   if (const auto rowtype = data.find("rowtype"); rowtype != data.end() && rowtype->is_array()) {
     for (const auto& entry : *rowtype)
@@ -216,9 +213,10 @@ QueryResult Connection::read_result(const nlohmann::json& data) {
   const int version = result_version(data);
   const auto append = [&](const nlohmann::json& row) {
     if (!row.is_array() || row.size() != result.columns.size()) {
-      throw SnowflakeError("", "", result.query_id,
-                           fmt::format("A result row has {} cells for {} columns",
-                                       row.is_array() ? row.size() : 0, result.columns.size()));
+      throw SnowflakeError::malformed_answer(
+          fmt::format("A result row has {} cells for {} columns", row.is_array() ? row.size() : 0,
+                      result.columns.size()),
+          result.query_id);
     }
     std::vector<Value> values;
     values.reserve(row.size());

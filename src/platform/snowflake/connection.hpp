@@ -3,8 +3,7 @@
 //   auto connection = platform::snowflake::Connection::open(options);   // logs in
 //   QueryResult result = connection->execute("SELECT id, name FROM orders");
 //   connection->execute_string("USE SCHEMA s; CREATE TABLE t (x INT); INSERT INTO t VALUES (1)");
-//   std::string address = "https://" + connection->host() + "/api/...";
-//   std::string token = connection->rest()->token();
+//   http::Result reply = connection->rest()->send_raw({.path = "/api/...", .json_body = text});
 //   connection->close();   // also done when the object goes away
 //
 // Statements are submitted with a request id that stays the same across retries, so a retried
@@ -53,7 +52,7 @@ class Connection {
   const std::string& host() const { return host_; }
   // The session's REST state, whose token() is the current session token; null once closed.
   const RestClient* rest() const { return closed_ ? nullptr : rest_.get(); }
-  // The same, for renewing the session after an exchange of the caller's own was refused.
+  // The same, for exchanges of the caller's own (RestClient::send_raw).
   RestClient* rest() { return closed_ ? nullptr : rest_.get(); }
 
   // Runs one statement and returns its result.

@@ -43,14 +43,6 @@ std::int64_t epoch_millis() {
       .count();
 }
 
-// A member as text for an error message, whatever its kind; empty when absent or null.
-std::string text_field(const nlohmann::json& object, std::string_view key) {
-  if (!object.is_object()) return "";
-  const auto it = object.find(key);
-  if (it == object.end() || it->is_null()) return "";
-  return it->is_string() ? it->get<std::string>() : it->dump();
-}
-
 std::string authenticator_name(Authenticator authenticator) {
   switch (authenticator) {
     case Authenticator::kPassword:
@@ -72,6 +64,36 @@ std::string with_query(std::string url,
     url += http::percent_encode(name) + "=" + http::percent_encode(value);
   }
   return url;
+}
+
+http::Header authorization(const std::string& token) {
+  return {"Authorization", "Snowflake Token=\"" + token + "\""};
+}
+
+// A result address the warehouse hands back such as "@other.host/x" would move the session token
+// to another host once appended to the base URL.
+void check_path_on_host(const std::string& path) {
+  if (!path.starts_with('/')) {
+    throw SnowflakeError::connection_failure(
+        "The warehouse handed back an address that is not a path on its host");
+  }
+}
+
+// Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or a JSON
+// body whose "code" is that of an expired or unknown token. A body that is not JSON, or nests
+// too deeply to read, refuses nothing; its reader finds out.
+bool refuses_session_token(const http::Response& response) {
+  if (response.status == 401) return true;
+  nlohmann::json body;
+  try {
+    body = json::parse_depth_limited<nlohmann::json>(response.body, "The answer");
+  } catch (const ValueError&) {
+    return false;
+  }
+  if (!body.is_object()) return false;
+  const auto code = body.find("code");
+  return code != body.end() && code->is_string() &&
+         (*code == kSessionExpired || *code == kInvalidToken);
 }
 
 struct SendPlan {
@@ -122,8 +144,7 @@ http::Result send(const SendPlan& plan, const ConnectionOptions& options) {
 // warehouse envelope (e.g. 401 with code 390104) is returned like any other.
 nlohmann::json envelope_of(const http::Result& result, const std::string& what) {
   if (!result.ok()) {
-    throw SnowflakeError(
-        "", "08001", "",
+    throw SnowflakeError::connection_failure(
         fmt::format("Could not reach the warehouse for {}: {}", what, result.error_message()));
   }
   const http::Response& response = result.response();
@@ -133,29 +154,16 @@ nlohmann::json envelope_of(const http::Result& result, const std::string& what) 
     return envelope;
   }
   if (response.status != 200) {
-    throw SnowflakeError(
-        "", "08001", "",
+    throw SnowflakeError::connection_failure(
         fmt::format("The warehouse answered {} with HTTP status {}", what, response.status));
   }
-  throw SnowflakeError("", "08001", "",
-                       fmt::format("The warehouse answered {} with something other than its "
-                                   "JSON envelope",
-                                   what));
+  throw SnowflakeError::connection_failure(
+      fmt::format("The warehouse answered {} with something other than its "
+                  "JSON envelope",
+                  what));
 }
 
 }  // namespace
-
-bool refuses_session_token(long status, std::string_view code) {
-  return status == 401 || code == kSessionExpired || code == kInvalidToken;
-}
-
-SnowflakeError error_from_envelope(const nlohmann::json& envelope) {
-  const nlohmann::json data = envelope.value("data", nlohmann::json::object());
-  std::string message = text_field(envelope, "message");
-  if (message.empty()) message = "The warehouse reported a failure without a message";
-  return SnowflakeError(code_of(envelope), text_field(data, "sqlState"),
-                        text_field(data, "queryId"), std::move(message));
-}
 
 std::string account_host_name(const ConnectionOptions& options) {
   if (!options.host.empty()) return options.host;
@@ -255,12 +263,12 @@ void RestClient::login_locked() {
       .deadline = Clock::now() + options_.login_timeout,
   };
   const nlohmann::json envelope = envelope_of(send(plan, options_), "the login");
-  if (!succeeded(envelope)) throw error_from_envelope(envelope);
+  if (!succeeded(envelope)) throw SnowflakeError::from_envelope(envelope);
   const nlohmann::json& data = internal::data_of(envelope, "the login");
   std::string session_token = internal::text_member(data, "token");
   std::string master_token = internal::text_member(data, "masterToken");
   if (session_token.empty()) {
-    throw SnowflakeError("", "08001", "", "The warehouse's login answer holds no session token");
+    throw SnowflakeError::connection_failure("The warehouse's login answer holds no session token");
   }
   std::lock_guard lock(state_mutex_);
   session_token_ = std::move(session_token);
@@ -270,19 +278,14 @@ void RestClient::login_locked() {
 }
 
 nlohmann::json RestClient::exchange(const Call& call, const std::string& authorization_token) {
-  // A result address the warehouse hands back such as "@other.host/x" would move the session
-  // token to another host once appended to the base URL.
-  if (!call.path.starts_with('/')) {
-    throw SnowflakeError("", "08001", "",
-                         "The warehouse handed back an address that is not a path on its host");
-  }
+  check_path_on_host(call.path);
   SendPlan plan{
       .method = call.method,
       .url = with_query(base_url_ + call.path, call.query),
       .headers = {{"Accept", call.accept},
                   {"Content-Type", "application/json"},
                   {"User-Agent", std::string(kClientAppId) + "/" + std::string(kClientVersion)},
-                  {"Authorization", "Snowflake Token=\"" + authorization_token + "\""}},
+                  authorization(authorization_token)},
       .retry = call.retry,
       .max_retries = options_.max_retries,
       .request_timeout = options_.request_timeout,
@@ -317,6 +320,31 @@ nlohmann::json RestClient::call(const Call& call) {
   }
 }
 
+http::Result RestClient::send_raw(const RawCall& raw) {
+  check_path_on_host(raw.path);
+  const auto send_with = [&](const std::string& session_token) {
+    return http::perform(
+        {.method = raw.method,
+         .url = base_url_ + raw.path,
+         .headers = {authorization(session_token), {"Content-Type", "application/json"}},
+         .body = raw.json_body,
+         .total_timeout = raw.total_timeout,
+         .schemes = http::Schemes::kHttpsOrLoopbackHttp,
+         .max_body_bytes = raw.max_body_bytes});
+  };
+  // After an idle hour the session token has expired and no statement ran to renew it; a second
+  // refusal is the caller's to report.
+  const std::string used_token = token();
+  http::Result result = send_with(used_token);
+  if (result.ok() && refuses_session_token(result.response())) {
+    platform::log::debug("The warehouse refused the session token for {}; renewing the session",
+                         raw.path);
+    renew_session(used_token);
+    result = send_with(token());
+  }
+  return result;
+}
+
 void RestClient::renew_session(const std::string& expired_token) {
   std::lock_guard session_lock(session_mutex_);
   std::string master_token;
@@ -336,15 +364,15 @@ void RestClient::renew_session(const std::string& expired_token) {
       login_locked();
       return;
     }
-    throw error_from_envelope(envelope);
+    throw SnowflakeError::from_envelope(envelope);
   }
   const nlohmann::json& data = internal::data_of(envelope, "the session renewal");
   std::string session_token = internal::text_member(data, "sessionToken");
   if (session_token.empty()) session_token = internal::text_member(data, "token");
   if (session_token.empty()) {
     // Keeping the old token lets the next caller try again; an empty one would fail them all.
-    throw SnowflakeError("", "08001", "",
-                         "The warehouse's session renewal answer holds no session token");
+    throw SnowflakeError::connection_failure(
+        "The warehouse's session renewal answer holds no session token");
   }
   std::string master = internal::text_member(data, "masterToken");
   std::lock_guard lock(state_mutex_);
@@ -375,7 +403,7 @@ void RestClient::close_session() noexcept {
     if (!succeeded(envelope) && code != "390111" && code != kSessionExpired &&
         code != kInvalidToken) {
       platform::log::warning("Closing the warehouse session failed: {}",
-                             error_from_envelope(envelope).what());
+                             SnowflakeError::from_envelope(envelope).what());
     }
   } catch (const std::exception& error) {
     platform::log::warning("Closing the warehouse session failed: {}", error.what());

@@ -12,7 +12,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "orvane_semantic_agent/cortex/internal/analyst_request.hpp"
 #include "platform/errors/errors.hpp"
 #include "platform/log/log.hpp"
 #include "tests/orvane_semantic_agent/semantic_model/worked_example.hpp"
@@ -45,41 +44,18 @@ class LogCapture {
   std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
 };
 
-class CortexTest : public osa_test::FakeWarehouseTest {
+class CortexTest : public osa_test::ConnectedWarehouseTest {
  protected:
-  void SetUp() override {
-    FakeWarehouseTest::SetUp();
-    conn_ = platform::snowflake::Connection::open(options());
-  }
-  void TearDown() override {
-    conn_.reset();
-    FakeWarehouseTest::TearDown();
-  }
   std::vector<fakes::RecordedRequest> analyst_requests() const {
     return requests_to("/api/v2/cortex/analyst/message");
   }
-
-  std::unique_ptr<NativeSnowflakeConnection> conn_;
 };
-
-TEST(AnalystRequest, AddressesTheHostWithTheTwoHeadersInOrder) {
-  const platform::http::Request request =
-      internal::make_analyst_request("https", "acct.example.com:8443", "tok", "{}");
-  EXPECT_EQ(request.method, "POST");
-  EXPECT_EQ(request.url, "https://acct.example.com:8443/api/v2/cortex/analyst/message");
-  ASSERT_EQ(request.headers.size(), 2u);
-  EXPECT_EQ(request.headers[0].name, "Authorization");
-  EXPECT_EQ(request.headers[0].value, "Snowflake Token=\"tok\"");
-  EXPECT_EQ(request.headers[1].name, "Content-Type");
-  EXPECT_EQ(request.headers[1].value, "application/json");
-  EXPECT_EQ(request.total_timeout, kAnalystRequestTimeout);
-}
 
 TEST_F(CortexTest, SendsTheModelInlineWithTheTwoHeadersAndKeysInOrder) {
   fake_->add_analyst_answer(200, R"({"message":{"role":"analyst","content":[]}})");
   const semantic_model::SemanticModel model = semantic_model::testing::worked_example();
   const std::string prompt = R"(Revenue {per} "region"?)";
-  call_snowflake_analyst(*conn_, model, prompt);
+  call_snowflake_analyst(*connection_, model, prompt);
 
   const auto requests = analyst_requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -89,7 +65,7 @@ TEST_F(CortexTest, SendsTheModelInlineWithTheTwoHeadersAndKeysInOrder) {
     if (name == "Authorization" || name == "Content-Type") own_headers.emplace_back(name, value);
   }
   const std::vector<std::pair<std::string, std::string>> expected_headers = {
-      {"Authorization", "Snowflake Token=\"" + conn_->rest()->token() + "\""},
+      {"Authorization", "Snowflake Token=\"" + connection_->rest()->token() + "\""},
       {"Content-Type", "application/json"}};
   EXPECT_EQ(own_headers, expected_headers);
 
@@ -107,7 +83,7 @@ TEST_F(CortexTest, SendsTheModelInlineWithTheTwoHeadersAndKeysInOrder) {
 
 TEST_F(CortexTest, SendsAModelFileNameUnchanged) {
   fake_->add_analyst_answer(200, "{}");
-  call_snowflake_analyst(*conn_, std::string("@stage/model.yaml"), "q");
+  call_snowflake_analyst(*connection_, std::string("@stage/model.yaml"), "q");
   const auto body = nlohmann::ordered_json::parse(analyst_requests().at(0).body);
   EXPECT_EQ(body.size(), 3u);
   EXPECT_EQ(body["semantic_model_file"], "@stage/model.yaml");
@@ -123,7 +99,7 @@ TEST_F(CortexTest, CollectsTextSqlAndSuggestionBlocksInOrder) {
       {"type":"chart","chart":{}},
       {"type":"sql","statement":"SELECT 2"}]}})");
   LogCapture log;
-  const auto entries = call_snowflake_analyst(*conn_, std::string("m.yaml"), "Which {x}?");
+  const auto entries = call_snowflake_analyst(*connection_, std::string("m.yaml"), "Which {x}?");
   const std::vector<AnalystEntry> expected = {
       std::string("First."), AnalystPair{"sql", "SELECT 1"}, std::string("Second."),
       AnalystPair{"suggestions", platform::Value::List{"a?", "b?"}},
@@ -140,52 +116,59 @@ TEST_F(CortexTest, CollectsTextSqlAndSuggestionBlocksInOrder) {
 TEST_F(CortexTest, AnEmptyAnswerGivesNoEntriesAndThreeLogLines) {
   fake_->add_analyst_answer(200, "{}");
   LogCapture log;
-  EXPECT_TRUE(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q").empty());
+  EXPECT_TRUE(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q").empty());
   EXPECT_EQ(log.lines(),
             (std::vector<std::string>{
                 "info|Making non-streaming request to Snowflake Analyst with prompt: q",
                 "info|Request successful, parsing response", "debug|Content blocks: []"}));
   fake_->add_analyst_answer(200, R"({"message":{}})");
-  EXPECT_TRUE(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q").empty());
+  EXPECT_TRUE(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q").empty());
 }
 
 TEST_F(CortexTest, StatusFromFourHundredIsAnErrorBelowItIsParsed) {
   fake_->add_analyst_answer(400, R"({"message":"bad model"})");
   {
     LogCapture log;
-    EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+    EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
                      platform::RuntimeError,
                      R"(Failed request with status 400: {"message":"bad model"})");
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], R"(error|Request failed with status 400: {"message":"bad model"})");
   }
+  // The status is judged before the body is read, however the body is built.
+  const std::string deep = std::string(1000, '[') + std::string(1000, ']');
+  fake_->add_analyst_answer(500, deep);
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::RuntimeError, "Failed request with status 500: " + deep);
   fake_->add_analyst_answer(399, R"({"message":{"content":[{"type":"text","text":"ok"}]}})");
-  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_EQ(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
             std::vector<AnalystEntry>{std::string("ok")});
 }
 
 TEST_F(CortexTest, MalformedAnswersFailWithoutPartialResults) {
   fake_->add_analyst_answer(200,
                             R"({"message":{"content":[{"type":"text","text":"a"},{"text":"b"}]}})");
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::KeyError,
-                   "'type'");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::KeyError, "'type'");
   fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"sql","sql":"SELECT 1"}]}})");
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::KeyError,
-                   "'statement'");
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::KeyError, "'statement'");
   fake_->add_analyst_answer(200, "not json");
-  EXPECT_THROW(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError);
+  EXPECT_THROW(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+               platform::ValueError);
 }
 
 TEST_F(CortexTest, RefusesAnswersTooLargeOrNestedTooDeeply) {
   fake_->add_analyst_answer(200, std::string(kAnalystMaxAnswerBytes + 1, ' '));
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
                    platform::RuntimeError,
                    "Request to Snowflake Analyst failed: the answer is larger than the limit of " +
                        std::to_string(kAnalystMaxAnswerBytes) + " bytes");
   const std::string deep = std::string(100000, '[') + std::string(100000, ']');
   fake_->add_analyst_answer(200, R"({"message":{"content":)" + deep + "}}");
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::ValueError,
                    "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
 }
 
@@ -195,7 +178,8 @@ TEST_F(CortexTest, ReadsADeeplyNestedAnswerOnlyAsFarAsItsDepthLimit) {
   fake_->add_analyst_answer(200, deep);
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"), platform::ValueError,
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
+                   platform::ValueError,
                    "Snowflake Analyst's answer nests arrays and objects deeper than 256 levels");
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
@@ -203,27 +187,27 @@ TEST_F(CortexTest, ReadsADeeplyNestedAnswerOnlyAsFarAsItsDepthLimit) {
 }
 
 TEST_F(CortexTest, ReachesTheAnalystOverTheConnectionsOwnLoopbackHttp) {
-  conn_.reset();
+  connection_.reset();
   start({.tls = false});
-  conn_ = platform::snowflake::Connection::open(options());
+  connection_ = platform::snowflake::Connection::open(options());
   fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"text","text":"plain"}]}})");
-  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_EQ(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
             std::vector<AnalystEntry>{std::string("plain")});
 }
 
 TEST_F(CortexTest, LogsInAgainWhenTheWarehouseForgotTheSession) {
   fake_->add_analyst_answer(200, R"({"message":{"content":[{"type":"text","text":"back"}]}})");
   fake_->forget_sessions();
-  EXPECT_EQ(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_EQ(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
             std::vector<AnalystEntry>{std::string("back")});
   EXPECT_EQ(requests_to("/session/v1/login-request").size(), 2u);
   EXPECT_EQ(analyst_requests().size(), 2u);
 }
 
 TEST_F(CortexTest, AClosedConnectionFailsAfterTheFirstLogLineWithoutARequest) {
-  conn_->close();
+  connection_->close();
   LogCapture log;
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
                    platform::AssertionError, "");
   EXPECT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(analyst_requests().empty());
@@ -235,13 +219,13 @@ class ExpiringSessionTest : public CortexTest {
 
   // A fresh fake whose tokens outlive `kLifetime` (the master token too, when asked).
   void start_expiring(bool master_too) {
-    conn_.reset();
+    connection_.reset();
     start({.session_token_lifetime = kLifetime,
            .master_token_lifetime = master_too ? kLifetime : std::chrono::milliseconds(0)});
-    conn_ = platform::snowflake::Connection::open(options());
+    connection_ = platform::snowflake::Connection::open(options());
   }
   std::vector<AnalystEntry> ask() {
-    return call_snowflake_analyst(*conn_, std::string("m.yaml"), "q");
+    return call_snowflake_analyst(*connection_, std::string("m.yaml"), "q");
   }
   static std::string answer(const std::string& text) {
     return R"({"message":{"content":[{"type":"text","text":")" + text + R"("}]}})";
@@ -260,16 +244,16 @@ TEST_F(ExpiringSessionTest, RenewsAnExpiredSessionTokenAndSendsOnceMore) {
   fake_->add_analyst_answer(200, answer("first"));
   fake_->add_analyst_answer(200, answer("second"));
   EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("first")});
-  const std::string first_token = conn_->rest()->token();
+  const std::string first_token = connection_->rest()->token();
 
   std::this_thread::sleep_for(kLifetime + std::chrono::milliseconds(200));
   EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("second")});
   EXPECT_EQ(analyst_requests().size(), 3u);  // first, refused, sent once more
   EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
   EXPECT_EQ(requests_to("/session/v1/login-request").size(), 1u);
-  EXPECT_NE(conn_->rest()->token(), first_token);
+  EXPECT_NE(connection_->rest()->token(), first_token);
   EXPECT_EQ(authorization_of_last_analyst_request(),
-            "Snowflake Token=\"" + conn_->rest()->token() + "\"");
+            "Snowflake Token=\"" + connection_->rest()->token() + "\"");
 }
 
 TEST_F(ExpiringSessionTest, LogsInAgainWhenTheMasterTokenExpiredToo) {
@@ -281,13 +265,13 @@ TEST_F(ExpiringSessionTest, LogsInAgainWhenTheMasterTokenExpiredToo) {
   EXPECT_EQ(ask(), std::vector<AnalystEntry>{std::string("second")});
   EXPECT_EQ(requests_to("/session/v1/login-request").size(), 2u);
   // The statement after the analyst call runs on the new session without a renewal of its own.
-  EXPECT_EQ(conn_->execute("SELECT 1").rows.size(), 1u);
+  EXPECT_EQ(connection_->execute("SELECT 1").rows.size(), 1u);
   EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
 }
 
 TEST_F(CortexTest, ASecondRefusalAfterRenewalIsReportedAsAFailedRequest) {
   fake_->fail_next("/api/v2/cortex/analyst/message", 401, 2);
-  EXPECT_THROW_MSG(call_snowflake_analyst(*conn_, std::string("m.yaml"), "q"),
+  EXPECT_THROW_MSG(call_snowflake_analyst(*connection_, std::string("m.yaml"), "q"),
                    platform::RuntimeError, "Failed request with status 401: injected fault 401");
   EXPECT_EQ(analyst_requests().size(), 2u);
   EXPECT_EQ(requests_to("/session/token-request").size(), 1u);
@@ -296,7 +280,7 @@ TEST_F(CortexTest, ASecondRefusalAfterRenewalIsReportedAsAFailedRequest) {
 TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
   for (const std::string stage : {"", "stage", " @stage"}) {
     SCOPED_TRACE(stage);
-    EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
+    EXPECT_THROW_MSG(put_file(*connection_, stage, "/tmp/model.yaml"), platform::ValueError,
                      "Stage spec must start with @");
   }
   // Anything beyond one stage reference would add to the statement.
@@ -305,7 +289,7 @@ TEST_F(CortexTest, PutFileChecksTheStageBeforeRunningAnything) {
         "@stage'", "@a..b", "@a.b.c.d", "@\"unterminated", "@stage/a b", "@%t.x", "@1stage",
         "@\"\"", "@stage/x;y"}) {
     SCOPED_TRACE(stage);
-    EXPECT_THROW_MSG(put_file(*conn_, stage, "/tmp/model.yaml"), platform::ValueError,
+    EXPECT_THROW_MSG(put_file(*connection_, stage, "/tmp/model.yaml"), platform::ValueError,
                      "Stage spec must name one stage, such as @stage or @db.schema.stage/path, "
                      "not " +
                          nlohmann::json(stage).dump());
@@ -321,7 +305,7 @@ TEST_F(CortexTest, PutFileUploadsTheFileAndReturnsItsStagePath) {
   std::ofstream(path) << "name: m\n";
   for (const std::string stage : {"@stage", "@~/models", "@db.sch.\"My Stage\"/v1/", "@%orders"}) {
     SCOPED_TRACE(stage);
-    EXPECT_EQ(put_file(*conn_, stage, path), stage + "/model 'v1'; x.yaml");
+    EXPECT_EQ(put_file(*connection_, stage, path), stage + "/model 'v1'; x.yaml");
   }
   const auto statements = requests_to("/queries/v1/query-request");
   ASSERT_EQ(statements.size(), 4u);
@@ -334,7 +318,7 @@ TEST_F(CortexTest, PutFileUploadsTheFileAndReturnsItsStagePath) {
 }
 
 TEST_F(CortexTest, PutFileOfAMissingFileFailsNamingIt) {
-  EXPECT_THROW_SUBSTR(put_file(*conn_, "@stage", "/no/such/dir/model.yaml"),
+  EXPECT_THROW_SUBSTR(put_file(*connection_, "@stage", "/no/such/dir/model.yaml"),
                       platform::snowflake::SnowflakeError, "/no/such/dir/model.yaml");
 }
 

@@ -1,5 +1,6 @@
 // A fake warehouse over TLS with a CA of its own (or over plain HTTP when a test asks), and
-// connection options pointing at it that record waits instead of sleeping.
+// connection options pointing at it that record waits instead of sleeping; with
+// ConnectedWarehouseTest, a connection open to it for the whole test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/snowflake/connection.hpp"
 #include "platform/snowflake/connection_options.hpp"
 #include "tests/fakes/snowflake/fake_snowflake.hpp"
 #include "tests/support/paths.hpp"
@@ -57,6 +59,20 @@ class FakeWarehouseTest : public ::testing::Test {
   ScratchDir scratch_;
   std::unique_ptr<fakes::FakeSnowflake> fake_;
   std::vector<std::chrono::milliseconds> waits_;
+};
+
+class ConnectedWarehouseTest : public FakeWarehouseTest {
+ protected:
+  void SetUp() override {
+    FakeWarehouseTest::SetUp();
+    connection_ = platform::snowflake::Connection::open(options());
+  }
+  void TearDown() override {
+    connection_.reset();
+    FakeWarehouseTest::TearDown();
+  }
+
+  std::unique_ptr<platform::snowflake::Connection> connection_;
 };
 
 }  // namespace osa_test

@@ -14,7 +14,8 @@ std::string blob_service_base(const StageInfo& stage) {
     return https_base(end_point);
   }
   if (stage.storage_account.empty()) {
-    throw SnowflakeError("", "", "", "The warehouse's PUT answer names no Azure storage account");
+    throw SnowflakeError::malformed_answer(
+        "The warehouse's PUT answer names no Azure storage account");
   }
   if (end_point.empty()) end_point = "core.windows.net";
   end_point = end_point.substr(0, end_point.find('/'));
@@ -34,7 +35,7 @@ class AzureStorage : public StageStorage {
     azure_blob_url(stage, "");  // refuses a stage without an account before any upload
     const auto sas = stage.creds.find("AZURE_SAS_TOKEN");
     if (sas == stage.creds.end() || sas->second.empty()) {
-      throw SnowflakeError("", "", "", "The warehouse's PUT answer holds no Azure SAS token");
+      throw SnowflakeError::malformed_answer("The warehouse's PUT answer holds no Azure SAS token");
     }
     sas_ = sas->second.starts_with('?') ? sas->second : "?" + sas->second;
   }

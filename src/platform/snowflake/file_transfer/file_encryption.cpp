@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kIvSize = 16;
 
 [[noreturn]] void fail(const std::string& why) {
-  throw SnowflakeError("", "", "", "Encrypting a file for the stage failed: " + why);
+  throw SnowflakeError::connector_failure("Encrypting a file for the stage failed: " + why);
 }
 
 const EVP_CIPHER* cipher(size_t key_size, bool chained) {

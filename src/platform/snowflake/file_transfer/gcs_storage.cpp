@@ -32,10 +32,10 @@ class GcsStorage : public StageStorage {
 
   void upload(const StageUpload& upload) override {
     if (token_.empty() && stage_.presigned_url.empty()) {
-      throw SnowflakeError("", "", "",
-                           "The warehouse gave neither an access token nor a presigned address "
-                           "for " +
-                               upload.file.target);
+      throw SnowflakeError::malformed_answer(
+          "The warehouse gave neither an access token nor a presigned address "
+          "for " +
+          upload.file.target);
     }
     http::Request request{.method = "PUT",
                           .url = token_.empty() ? stage_.presigned_url : url(upload.file.target),

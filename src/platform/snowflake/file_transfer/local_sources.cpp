@@ -10,7 +10,8 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void no_file(const std::string& location, const std::string& why) {
-  throw SnowflakeError("", "", "", "PUT found no file to upload for " + location + ": " + why);
+  throw SnowflakeError::connector_failure("PUT found no file to upload for " + location + ": " +
+                                          why);
 }
 
 }  // namespace

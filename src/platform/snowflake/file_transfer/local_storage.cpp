@@ -39,7 +39,8 @@ class LocalStorage : public StageStorage {
     if (error) fail(upload, "the stage directory cannot be created: " + error.message());
     // Written beside the target and renamed, so a failed copy never leaves half a file.
     const fs::path target = directory_ / upload.file.target;
-    const fs::path partial = directory_ / ("." + upload.file.target + "." + platform::uuid::uuid4());
+    const fs::path partial =
+        directory_ / ("." + upload.file.target + "." + platform::uuid::uuid4());
     {
       std::ofstream out(partial, std::ios::binary | std::ios::trunc);
       out.write(upload.body.data(), static_cast<std::streamsize>(upload.body.size()));
@@ -60,9 +61,8 @@ class LocalStorage : public StageStorage {
 
  private:
   [[noreturn]] void fail(const StageUpload& upload, const std::string& why) const {
-    throw SnowflakeError(
-        "", "", "",
-        "Writing " + upload.file.target + " to " + directory_.string() + " failed: " + why);
+    throw SnowflakeError::connector_failure("Writing " + upload.file.target + " to " +
+                                            directory_.string() + " failed: " + why);
   }
 
   fs::path directory_;

@@ -16,8 +16,7 @@ http::Response send_to_store(http::Request request, const StorageOptions& option
   http::RetryPolicy policy{.max_retries = options.max_retries, .sleep = options.sleep};
   http::Result result = http::perform_with_retries(request, policy);
   if (!result.ok()) {
-    throw SnowflakeError(
-        "", "", "",
+    throw SnowflakeError::connector_failure(
         what + " failed: the stage's storage cannot be reached (" + result.error_message() + ")");
   }
   return std::move(result.response());
@@ -43,9 +42,9 @@ std::string store_error_code(const http::Response& response) {
 
 void store_refused(const std::string& what, const http::Response& response) {
   const std::string code = store_error_code(response);
-  throw SnowflakeError("", "", "",
-                       what + " failed: the stage's storage answered HTTP " +
-                           std::to_string(response.status) + (code.empty() ? "" : " " + code));
+  throw SnowflakeError::connector_failure(what + " failed: the stage's storage answered HTTP " +
+                                          std::to_string(response.status) +
+                                          (code.empty() ? "" : " " + code));
 }
 
 std::pair<std::string, std::string> split_location(std::string_view location) {

@@ -6,7 +6,7 @@ namespace platform::snowflake::file_transfer {
 namespace {
 
 [[noreturn]] void malformed(const std::string& what) {
-  throw SnowflakeError("", "", "", "The warehouse's PUT answer is malformed: " + what);
+  throw SnowflakeError::malformed_answer("The warehouse's PUT answer is malformed: " + what);
 }
 
 // A text field; null and absent read as empty, numbers as their decimal text.

@@ -63,8 +63,8 @@ class Transfer {
         return outcome;
       } catch (const CredentialsExpired& expired) {
         if (renewals >= kMaxRenewals || !context_.reissue) {
-          throw SnowflakeError("", "", "",
-                               "PUT of " + source.path.string() + " failed: " + expired.what());
+          throw SnowflakeError::connector_failure("PUT of " + source.path.string() +
+                                                  " failed: " + expired.what());
         }
         platform::log::debug("Stage credentials expired while uploading {}; asking for new ones",
                              outcome.file.target);
@@ -83,9 +83,9 @@ class Transfer {
           outcome.message = "the stage already holds this file";
           return;
         }
-        throw SnowflakeError("", "", "",
-                             "the stage already holds " + outcome.file.target +
-                                 " with other content; OVERWRITE = TRUE replaces it");
+        throw SnowflakeError::connector_failure(
+            "the stage already holds " + outcome.file.target +
+            " with other content; OVERWRITE = TRUE replaces it");
       }
     }
     StageUpload upload{.file = outcome.file, .body = outcome.file.bytes};
@@ -110,7 +110,8 @@ class Transfer {
   // New credentials (or a presigned address for `target`) from running the statement again.
   void renew(const std::string& target) {
     if (!context_.reissue) {
-      throw SnowflakeError("", "", "", "PUT needs fresh stage credentials but cannot ask for them");
+      throw SnowflakeError::connector_failure(
+          "PUT needs fresh stage credentials but cannot ask for them");
     }
     const bool per_file = needs_presigned_url();
     PutInstructions fresh = parse_put_instructions(context_.reissue(per_file ? target : ""));
@@ -142,10 +143,9 @@ QueryResult run_put(const nlohmann::json& data, const PutContext& context) {
     } catch (const SnowflakeError& error) {
       // Every failure names the local file.
       const std::string& message = error.message();
-      throw SnowflakeError(error.code(), error.sql_state(), error.query_id(),
-                           message.find(source.path.string()) != std::string::npos
-                               ? message
-                               : "PUT of " + source.path.string() + " failed: " + message);
+      throw error.with_message(message.find(source.path.string()) != std::string::npos
+                                   ? message
+                                   : "PUT of " + source.path.string() + " failed: " + message);
     }
   }
   const std::string query_id = data.value("queryId", "");

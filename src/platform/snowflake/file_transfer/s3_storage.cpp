@@ -24,7 +24,7 @@ class S3Storage : public StageStorage {
         credentials_{lookup(stage, "AWS_KEY_ID"), lookup(stage, "AWS_SECRET_KEY"),
                      lookup(stage, "AWS_TOKEN")} {
     if (credentials_.access_key_id.empty() || credentials_.secret_access_key.empty()) {
-      throw SnowflakeError("", "", "", "The warehouse's PUT answer holds no S3 credentials");
+      throw SnowflakeError::malformed_answer("The warehouse's PUT answer holds no S3 credentials");
     }
   }
 

@@ -62,7 +62,7 @@ const CompressionType* detect(const std::string& name, std::string_view bytes) {
 }
 
 [[noreturn]] void fail(const SourceFile& source, const std::string& why) {
-  throw SnowflakeError("", "", "", "PUT of " + source.path.string() + " failed: " + why);
+  throw SnowflakeError::connector_failure("PUT of " + source.path.string() + " failed: " + why);
 }
 
 std::string read_file(const SourceFile& source) {
@@ -80,7 +80,7 @@ std::string gzip_compress(std::string_view data) {
   // 15 window bits plus 16: a gzip header, which zlib writes with a zero time stamp.
   if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
       Z_OK) {
-    throw SnowflakeError("", "", "", "gzip compression cannot start");
+    throw SnowflakeError::connector_failure("gzip compression cannot start");
   }
   std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
@@ -90,7 +90,7 @@ std::string gzip_compress(std::string_view data) {
   const int status = deflate(&stream, Z_FINISH);
   out.resize(stream.total_out);
   deflateEnd(&stream);
-  if (status != Z_STREAM_END) throw SnowflakeError("", "", "", "gzip compression failed");
+  if (status != Z_STREAM_END) throw SnowflakeError::connector_failure("gzip compression failed");
   return out;
 }
 

@@ -19,9 +19,8 @@ using Int128 = __int128;
 constexpr Int128 kNanosPerSecond = 1'000'000'000;
 
 [[noreturn]] void fail(const Column& column, std::string_view text) {
-  throw SnowflakeError("", "", "",
-                       fmt::format("Cannot read the value '{}' of column {} as type {}", text,
-                                   column.name, column.type));
+  throw SnowflakeError::malformed_answer(fmt::format(
+      "Cannot read the value '{}' of column {} as type {}", text, column.name, column.type));
 }
 
 Int128 power_of_ten(int exponent) {

@@ -43,7 +43,7 @@ nlohmann::json decode_chunk_rows(std::string body, std::size_t max_bytes) {
   // Chunk bodies are the rows without the enclosing brackets.
   nlohmann::json rows = json::parse_depth_limited<nlohmann::json>(
       "[" + gunzip_if_compressed(std::move(body), max_bytes) + "]", "A result chunk");
-  if (rows.is_discarded()) throw SnowflakeError("", "", "", "the chunk is not JSON rows");
+  if (rows.is_discarded()) throw SnowflakeError::malformed_answer("the chunk is not JSON rows");
   return rows;
 }
 
@@ -66,9 +66,10 @@ std::vector<nlohmann::json> download_chunk_rows(const nlohmann::json& data,
   for (const auto& chunk : *chunks) {
     ++index;
     const auto fail = [&](const std::string& reason) {
-      throw SnowflakeError("", "", query_id,
-                           fmt::format("Could not download result chunk {} of {}: {}", index,
-                                       chunks->size(), reason));
+      throw SnowflakeError::connector_failure(
+          fmt::format("Could not download result chunk {} of {}: {}", index, chunks->size(),
+                      reason),
+          query_id);
     };
     http::Request request{.method = "GET",
                           .url = text_member(chunk, "url"),

@@ -15,10 +15,10 @@ namespace platform::snowflake::internal {
 
 std::string gunzip_if_compressed(std::string text, std::size_t max_bytes) {
   const auto too_large = [max_bytes] {
-    return SnowflakeError("", "", "",
-                          fmt::format("A result chunk holds more than {} bytes, its limit (the "
-                                      "announced size and slack)",
-                                      max_bytes));
+    return SnowflakeError::malformed_answer(
+        fmt::format("A result chunk holds more than {} bytes, its limit (the "
+                    "announced size and slack)",
+                    max_bytes));
   };
   if (text.size() < 2 || static_cast<unsigned char>(text[0]) != 0x1f ||
       static_cast<unsigned char>(text[1]) != 0x8b) {
@@ -28,7 +28,7 @@ std::string gunzip_if_compressed(std::string text, std::size_t max_bytes) {
   z_stream stream{};
   // 16 + MAX_WBITS: expect a gzip header and trailer.
   if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-    throw SnowflakeError("", "", "", "Could not start decompressing a result chunk");
+    throw SnowflakeError::connector_failure("Could not start decompressing a result chunk");
   }
   std::string output;
   std::array<char, 64 * 1024> buffer{};
@@ -41,7 +41,7 @@ std::string gunzip_if_compressed(std::string text, std::size_t max_bytes) {
     status = inflate(&stream, Z_NO_FLUSH);
     if (status != Z_OK && status != Z_STREAM_END) {
       inflateEnd(&stream);
-      throw SnowflakeError("", "", "", "A result chunk holds damaged gzip data");
+      throw SnowflakeError::malformed_answer("A result chunk holds damaged gzip data");
     }
     const std::size_t produced = buffer.size() - stream.avail_out;
     if (produced > max_bytes - output.size()) {

@@ -3,7 +3,7 @@
 // SnowflakeError naming the field, never a JSON library error, so that the connector's own
 // clean-up (aborting a statement) runs whatever the warehouse sent.
 //
-//   if (!succeeded(envelope)) throw error_from_envelope(envelope);
+//   if (!succeeded(envelope)) throw SnowflakeError::from_envelope(envelope);
 //   const nlohmann::json& data = data_of(envelope, "the statement");
 //   std::string query_id = text_member(data, "queryId");
 #pragma once

@@ -16,16 +16,8 @@ using osa_test::gunzip;
 using osa_test::read_file;
 using osa_test::write_file;
 
-class LocalStageTest : public osa_test::FakeWarehouseTest {
+class LocalStageTest : public osa_test::ConnectedWarehouseTest {
  protected:
-  void SetUp() override {
-    FakeWarehouseTest::SetUp();
-    connection_ = Connection::open(options());
-  }
-  void TearDown() override {
-    connection_.reset();
-    FakeWarehouseTest::TearDown();
-  }
   QueryResult put(const fs::path& file, const std::string& stage, const std::string& extra = "") {
     return connection_->execute("PUT " + quoted_file_uri(file.string()) + " " + stage + extra);
   }
@@ -33,8 +25,6 @@ class LocalStageTest : public osa_test::FakeWarehouseTest {
     return fs::path(fake_->stage_dir()) / relative;
   }
   fs::path local(const std::string& name) const { return scratch_.path() / "local" / name; }
-
-  std::unique_ptr<Connection> connection_;
 };
 
 std::string cell(const QueryResult& result, size_t row, const std::string& column) {
