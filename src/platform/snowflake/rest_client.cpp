@@ -81,9 +81,14 @@ void check_path_on_host(const std::string& path) {
 
 // Whether an answer outside the envelope protocol refuses its session token: HTTP 401, or a JSON
 // body whose "code" is that of an expired or unknown token. A body that is not JSON, or nests
-// too deeply to read, refuses nothing; its reader finds out.
+// too deeply to read, refuses nothing; its reader finds out. Only a body that mentions one of
+// the codes is parsed here, so an answer (up to 32 MiB) is parsed once, by its reader.
 bool refuses_session_token(const http::Response& response) {
   if (response.status == 401) return true;
+  if (response.body.find(kSessionExpired) == std::string::npos &&
+      response.body.find(kInvalidToken) == std::string::npos) {
+    return false;
+  }
   nlohmann::json body;
   try {
     body = json::parse_depth_limited<nlohmann::json>(response.body, "The answer");
