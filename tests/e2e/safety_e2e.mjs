@@ -4,17 +4,17 @@
 //   node tests/e2e/safety_e2e.mjs <build bin directory>
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdirSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readdirSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
-import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, describe, it } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
-import { TOOL, makeWorkDir, serverEnvironment, startFakes, startServer } from './lib/system.mjs';
+import {
+  TOOL, errorText, makeWorkDir, serverEnvironment, startDemoFakes, startServer, stopDemoFakes,
+} from './lib/system.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const demo = path.resolve(here, '../../demo');
 const binDir = path.resolve(process.argv[2] ?? path.join(here, '../../build/bin'));
 const MODEL = path.join(here, 'data', 'shop_model.yml');
 
@@ -22,13 +22,6 @@ const sqlAnswer = (statement) =>
   ({ status: 200, body: { message: { role: 'analyst', content: [{ type: 'sql', statement }] } } });
 const call = (server, options) =>
   server.client.callTool({ name: TOOL, arguments: { query: 'q', candidate_urns: [] } }, undefined, options);
-const errorText = (result) => {
-  assert.equal(result.isError, true, JSON.stringify(result));
-  const message = result.content.map((block) => block.text).join('');
-  const prefix = `Error executing tool ${TOOL}: `;
-  assert.ok(message.startsWith(prefix), message);
-  return message.slice(prefix.length);
-};
 
 // A loopback port that nothing listens on.
 const closedPort = () => new Promise((resolve) => {
@@ -42,19 +35,10 @@ let workDir;
 let fakes;
 
 before(async () => {
-  workDir = makeWorkDir(tmpdir(), 'osa-safety-e2e-');
-  fakes = await startFakes({
-    binDir, workDir,
-    catalogue: path.join(demo, 'catalogue.json'),
-    warehouseSql: path.join(demo, 'warehouse.sql'),
-    llmScript: path.join(demo, 'llm.json'),
-  });
+  ({ workDir, fakes } = await startDemoFakes(binDir, 'osa-safety-e2e-'));
 });
 
-after(async () => {
-  await fakes?.stop();
-  rmSync(workDir, { recursive: true, force: true });
-});
+after(() => stopDemoFakes({ workDir, fakes }));
 
 describe('SQL from the analyst that transfers files', () => {
   let server;

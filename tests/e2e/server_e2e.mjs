@@ -8,16 +8,16 @@
 // LLM answers.
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, rmSync, readdirSync, statSync, truncateSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { mkdirSync, readdirSync, statSync, truncateSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, it } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
-import { TOOL, makeWorkDir, serverEnvironment, startFakes, startServer } from './lib/system.mjs';
+import {
+  TOOL, errorText, makeWorkDir, serverEnvironment, startDemoFakes, startServer, stopDemoFakes,
+} from './lib/system.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const demo = path.resolve(here, '../../demo');
 const binDir = path.resolve(process.argv[2] ?? path.join(here, '../../build/bin'));
 
 const ORDERS = 'urn:orvane:dataset:(urn:orvane:dataPlatform:snowflake,shop_db.public.orders,PROD)';
@@ -30,32 +30,15 @@ const sql = (statement) => ({ type: 'sql', statement });
 
 const call = (server, args, options) =>
   server.client.callTool({ name: TOOL, arguments: args }, undefined, options);
-// The failure's message, as the server reports a failed call.
-const errorText = (result) => {
-  assert.equal(result.isError, true, JSON.stringify(result));
-  const message = result.content.map((block) => block.text).join('');
-  const prefix = `Error executing tool ${TOOL}: `;
-  assert.ok(message.startsWith(prefix), message);
-  return message.slice(prefix.length);
-};
 
 let workDir;
 let fakes;
 
 before(async () => {
-  workDir = makeWorkDir(tmpdir(), 'osa-e2e-');
-  fakes = await startFakes({
-    binDir, workDir,
-    catalogue: path.join(demo, 'catalogue.json'),
-    warehouseSql: path.join(demo, 'warehouse.sql'),
-    llmScript: path.join(demo, 'llm.json'),
-  });
+  ({ workDir, fakes } = await startDemoFakes(binDir, 'osa-e2e-'));
 });
 
-after(async () => {
-  await fakes?.stop();
-  rmSync(workDir, { recursive: true, force: true });
-});
+after(() => stopDemoFakes({ workDir, fakes }));
 
 describe('a server that generates its models', () => {
   let server;

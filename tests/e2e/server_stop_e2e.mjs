@@ -6,18 +6,17 @@
 //   node tests/e2e/server_stop_e2e.mjs <build bin directory>
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { copyFileSync, mkdirSync, readdirSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { copyFileSync, mkdirSync, readdirSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, it } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
 import {
-  TEMP_DIR_PREFIX, TOOL, makeWorkDir, serverEnvironment, startFakes, startServer, startTracking,
+  TEMP_DIR_PREFIX, TOOL, makeWorkDir, serverEnvironment, startDemoFakes, startServer, startTracking,
+  stopDemoFakes,
 } from './lib/system.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const demo = path.resolve(here, '../../demo');
 const binDir = path.resolve(process.argv[2] ?? path.join(here, '../../build/bin'));
 const MODEL = path.join(here, 'data', 'shop_model.yml');
 
@@ -38,13 +37,7 @@ let fakes;
 let longModelPath;
 
 before(async () => {
-  workDir = makeWorkDir(tmpdir(), 'osa-stop-e2e-');
-  fakes = await startFakes({
-    binDir, workDir,
-    catalogue: path.join(demo, 'catalogue.json'),
-    warehouseSql: path.join(demo, 'warehouse.sql'),
-    llmScript: path.join(demo, 'llm.json'),
-  });
+  ({ workDir, fakes } = await startDemoFakes(binDir, 'osa-stop-e2e-'));
   let dir = workDir;
   while (dir.length < 3600) dir = path.join(dir, 'd'.repeat(250));
   mkdirSync(dir, { recursive: true });
@@ -52,10 +45,7 @@ before(async () => {
   copyFileSync(MODEL, longModelPath);
 });
 
-after(async () => {
-  await fakes?.stop();
-  rmSync(workDir, { recursive: true, force: true });
-});
+after(() => stopDemoFakes({ workDir, fakes }));
 
 const openSessions = async () => (await fakes.warehouseState()).open_sessions;
 

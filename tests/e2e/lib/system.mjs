@@ -11,12 +11,15 @@
 //
 // Every child is stopped by `stop`/`close`, and also when this process exits.
 import { spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, readdirSync, readFileSync } from 'node:fs';
+import assert from 'node:assert/strict';
+import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import https from 'node:https';
+import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
+const demo = path.resolve(here, '../../../demo');
 const SDK = path.resolve(here, '../../npm/node_modules/@modelcontextprotocol/sdk/dist/esm');
 const { Client } = await import(`${SDK}/client/index.js`);
 const { StdioClientTransport } = await import(`${SDK}/client/stdio.js`);
@@ -224,4 +227,31 @@ export async function startServer({ binDir, workDir, fakes, env = {}, name = 'se
 export function makeWorkDir(parent, prefix) {
   mkdirSync(parent, { recursive: true });
   return mkdtempSync(path.join(parent, prefix));
+}
+
+// The fakes loaded with the demo's shop sample, in a new work directory under the system's
+// temporary folder; `stopDemoFakes` stops them and removes the directory.
+export async function startDemoFakes(binDir, prefix) {
+  const workDir = makeWorkDir(tmpdir(), prefix);
+  const fakes = await startFakes({
+    binDir, workDir,
+    catalogue: path.join(demo, 'catalogue.json'),
+    warehouseSql: path.join(demo, 'warehouse.sql'),
+    llmScript: path.join(demo, 'llm.json'),
+  });
+  return { workDir, fakes };
+}
+
+export async function stopDemoFakes({ workDir, fakes }) {
+  await fakes?.stop();
+  if (workDir) rmSync(workDir, { recursive: true, force: true });
+}
+
+// The failure's message, as the server reports a failed call.
+export function errorText(result) {
+  assert.equal(result.isError, true, JSON.stringify(result));
+  const message = result.content.map((block) => block.text).join('');
+  const prefix = `Error executing tool ${TOOL}: `;
+  assert.ok(message.startsWith(prefix), message);
+  return message.slice(prefix.length);
 }
