@@ -14,6 +14,8 @@ void register_semantic_model(pybind11::module_& module);
 // orvane.metadata.urns and orvane.sdk.main_client, our catalogue layer.
 void register_urns(pybind11::module_& module);
 void register_main_client(pybind11::module_& module);
+// orvane.sql_parsing.sqlglot_lineage: the SQL join lineage parser and its JoinInfo records.
+void register_sql_lineage(pybind11::module_& module);
 void register_generate(pybind11::module_& module);
 void register_cortex(pybind11::module_& module);
 void register_cortex_analyst_mcp(pybind11::module_& module);

@@ -65,6 +65,9 @@ PYBIND11_MODULE(_native, native) {
   python_bindings::register_urns(urns);
   py::module_ main_client = public_submodule(native, "main_client", "orvane.sdk.main_client");
   python_bindings::register_main_client(main_client);
+  py::module_ sql_lineage =
+      public_submodule(native, "sqlglot_lineage", "orvane.sql_parsing.sqlglot_lineage");
+  python_bindings::register_sql_lineage(sql_lineage);
   py::module_ generate = public_submodule(native, "generate", "orvane_semantic_agent.generate");
   python_bindings::register_generate(generate);
   python_bindings::register_cortex(cortex);

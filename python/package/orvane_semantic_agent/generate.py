@@ -9,7 +9,9 @@ _native_generate.load_module()
 from orvane_semantic_agent._native.generate import (  # noqa: E402
     MAX_QUERY_URNS_PER_TABLE,
     MAX_TOKENS_EXAMPLE_SQL,
+    JoinedTables,
     SemanticModelGenerator,
+    SourcedJoinInfo,
     _list_queries_gql,
     _token_count,
 )
