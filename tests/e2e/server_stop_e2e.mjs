@@ -29,6 +29,16 @@ const answer = (...content) => ({ status: 200, body: { message: { role: 'analyst
 const sql = (statement) => ({ type: 'sql', statement });
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const serverDirsIn = (temp) => readdirSync(temp).filter((entry) => entry.startsWith(TEMP_DIR_PREFIX));
+// Ends the server's input: it must exit 0 within the bound after the grace time, leaving no
+// directory behind.
+const endsInputAndExitsCleanly = async (server) => {
+  const ended = Date.now();
+  const status = await server.endInput();
+  const took = Date.now() - ended;
+  assert.deepEqual(status, { code: 0, signal: null });
+  assert.ok(took < AFTER_GRACE_MS, `exit took ${took} ms`);
+  assert.deepEqual(serverDirsIn(server.temp), []);
+};
 
 let workDir;
 let fakes;
@@ -127,12 +137,7 @@ describe('stopping', () => {
     assert.deepEqual(result.structuredContent.results, [{ ONE: 1 }]);
     await fakes.setWarehouseFrozen(true);
     try {
-      const ended = Date.now();
-      const status = await server.endInput();
-      const took = Date.now() - ended;
-      assert.deepEqual(status, { code: 0, signal: null });
-      assert.ok(took < AFTER_GRACE_MS, `exit took ${took} ms`);
-      assert.deepEqual(serverDirsIn(server.temp), []);
+      await endsInputAndExitsCleanly(server);
     } finally {
       await fakes.setWarehouseFrozen(false);
     }
@@ -144,12 +149,7 @@ describe('stopping', () => {
       const server = await startServer({ binDir, workDir, fakes, name: 'frozen-tracking',
         env: { MLFLOW_TRACKING_URI: tracking.url } });
       await sleep(500);  // the experiment look-up at start-up is now held by the tracking server
-      const ended = Date.now();
-      const status = await server.endInput();
-      const took = Date.now() - ended;
-      assert.deepEqual(status, { code: 0, signal: null });
-      assert.ok(took < AFTER_GRACE_MS, `exit took ${took} ms`);
-      assert.deepEqual(serverDirsIn(server.temp), []);
+      await endsInputAndExitsCleanly(server);
       assert.match(server.stderr().join('\n'), /Tracing store did not take the last traces within 5000 ms/);
     } finally {
       const requests = await tracking.stop();
