@@ -22,8 +22,8 @@
 //
 // Throws SnowflakeError (a platform::RuntimeError) for every failure the warehouse reports, with
 // its code, SQL state, query id and message, and for an answer it cannot read (a field missing
-// or of the wrong kind); a running statement is aborted whatever the failure. Thread-safety: statements may run from several
-// threads at once; `close` must not race with them.
+// or of the wrong kind); a running statement is aborted whatever the failure. Thread-safety:
+// statements may run from several threads at once; `close` must not race with them.
 #pragma once
 
 #include <atomic>

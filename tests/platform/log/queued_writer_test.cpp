@@ -67,7 +67,7 @@ TEST(QueuedWriter, AReaderThatDoesNotReadNeverHoldsUpTheCallerAndLearnsWhatWasDr
   EXPECT_GT(dropped, 0);
   const std::string received = pipe.read_all();
   EXPECT_EQ(received.size(), filling.size() + queued * line.size() +
-                                (std::to_string(dropped) + " dropped\n").size());
+                                 (std::to_string(dropped) + " dropped\n").size());
   EXPECT_TRUE(received.ends_with("\n" + std::to_string(dropped) + " dropped\n"));
   EXPECT_TRUE(writer.drain(Clock::now() + 1s));
 }
